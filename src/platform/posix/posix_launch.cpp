@@ -71,8 +71,10 @@ int PosixPlatform::launch(const std::string& target, const std::optional<std::st
         if (parameters) {
             for (auto& a : splitParameters(*parameters)) argv.push_back(std::move(a));
         }
-    } else {
+    } else if (target.find(':') != std::string::npos || ::access(target.c_str(), F_OK) == 0) {
         argv = {"xdg-open", target};
+    } else {
+        return -1; // neither a program, a document nor a link
     }
     const pid_t pid = spawnProcess(argv);
     if (pid < 0) return -1;

@@ -1,0 +1,57 @@
+// The windowed run and the single-instance rule, with the built program as a child process on the offscreen
+// platform.
+#include "manager_run.h"
+#include "platform/posix/posix_platform.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using k4m::test::Child;
+
+namespace {
+
+class WindowedRunTest : public testing::Test {
+protected:
+    std::unique_ptr<Child> startManager(const std::vector<std::string>& arguments) {
+        std::vector<std::string> argv = {K4M_MANAGER_EXE};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return std::make_unique<Child>(argv, std::vector<std::string>{"QT_QPA_PLATFORM=offscreen"});
+    }
+
+    // The windowed run holds the single-instance lock for as long as it runs.
+    bool lockHeldElsewhere() { return platform.acquireInstanceLock("KANDORO_MAN_X4") == nullptr; }
+
+    k4m::test::IsolatedHome home;
+    k4m::posix::PosixPlatform platform;
+};
+
+TEST_F(WindowedRunTest, ArgumentsThatNameNoCommandModeOpenTheWindow) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{}, {"CPY"}, {"EMBED"}, {"DLT", "ALL", "extra"}}) {
+        auto manager = startManager(arguments);
+        ASSERT_TRUE(k4m::test::waitUntil([&] { return lockHeldElsewhere() || !manager->running(); }, 20s));
+        EXPECT_TRUE(manager->running()) << "ended with " << manager->waitFor(0ms);
+        EXPECT_TRUE(lockHeldElsewhere());
+        manager->kill();
+        EXPECT_FALSE(lockHeldElsewhere());
+    }
+}
+
+TEST_F(WindowedRunTest, ASecondInstanceEndsAtOnceWithoutAWindow) {
+    auto first = startManager({});
+    ASSERT_TRUE(k4m::test::waitUntil([&] { return lockHeldElsewhere(); }, 20s));
+    auto second = startManager({});
+    EXPECT_EQ(second->waitFor(10s), 0);
+    EXPECT_EQ(second->output(), "");
+    EXPECT_TRUE(first->running());
+}
+
+TEST_F(WindowedRunTest, TwoArgumentsWithoutACommandEndAtOnce) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"cpy", "ALL"}, {"EMBED", "x"}}) {
+        EXPECT_EQ(k4m::test::runManager(arguments, 10s), 0);
+    }
+    EXPECT_FALSE(fs::exists(home.runtimeDir() / "KANDORO_MAN_X4.lock"));
+}
+
+} // namespace

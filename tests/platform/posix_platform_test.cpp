@@ -1,0 +1,187 @@
+#include "child_process.h"
+#include "platform/posix/posix_platform.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using k4m::test::Child;
+using k4m::test::readFile;
+using k4m::test::TempDir;
+using k4m::test::waitUntil;
+using k4m::test::writeFile;
+
+namespace {
+
+void writeScript(const fs::path& path, const std::string& body) {
+    writeFile(path, "#!/bin/sh\n" + body);
+    fs::permissions(path, fs::perms(0755));
+}
+
+class PosixPlatformTest : public testing::Test {
+protected:
+    k4m::test::IsolatedHome home;
+    k4m::posix::PosixPlatform platform;
+    TempDir dir;
+};
+
+TEST_F(PosixPlatformTest, FolderOpenToEveryoneIsTrueOnlyWhenThisCallCreatedIt) {
+    const mode_t oldMask = ::umask(022);
+    const std::string folder = (dir / "Kandoro4").string();
+    EXPECT_TRUE(platform.createFolderOpenToEveryone(folder));
+    ::umask(oldMask);
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::all);
+
+    // An existing folder keeps its rights.
+    fs::permissions(folder, fs::perms(0700));
+    EXPECT_FALSE(platform.createFolderOpenToEveryone(folder));
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms(0700));
+
+    // Only the one level is created.
+    EXPECT_FALSE(platform.createFolderOpenToEveryone((dir / "a/b").string()));
+    EXPECT_FALSE(fs::exists(dir / "a"));
+}
+
+TEST_F(PosixPlatformTest, LauncherStartsARealProgramWithItsArguments) {
+    writeScript(dir / "prog", "printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"\n");
+    EXPECT_EQ(platform.launch((dir / "prog").string(), std::string("DLT \"[6] [A]\""), k4m::LaunchRunAs), 0);
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(dir / "args.txt") && fs::file_size(dir / "args.txt") > 0; }));
+    EXPECT_EQ(readFile(dir / "args.txt"), "DLT\n[6] [A]\n");
+}
+
+TEST_F(PosixPlatformTest, LauncherReportsAFailedStart) {
+    EXPECT_EQ(platform.launch((dir / "no-such-program").string(), std::nullopt, 0), -1);
+}
+
+TEST_F(PosixPlatformTest, LauncherWithFlag2GivesTheExitStatusOnlyOfAChildThatHasEnded) {
+    // A child still running answers 0.
+    const fs::path slow = dir / "slow-k4m";
+    fs::copy_file("/bin/sleep", slow);
+    EXPECT_EQ(platform.launch(slow.string(), std::string("5"), k4m::LaunchReturnExitStatus), 0);
+    EXPECT_TRUE(platform.terminateProcesses(slow.string(), false));
+
+    // A child that is over when the launcher looks answers its status. Whether it is over that fast is up to
+    // the scheduler, so try until it happens; every other answer must be 0.
+    int ended = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    for (int i = 0; i < 5000 && ended == 0 && std::chrono::steady_clock::now() < deadline; ++i) {
+        const int result = platform.launch(K4M_EXIT7, std::nullopt, k4m::LaunchReturnExitStatus);
+        ASSERT_TRUE(result == 0 || result == 7) << result;
+        ended += result == 7;
+    }
+    EXPECT_GT(ended, 0);
+}
+
+TEST_F(PosixPlatformTest, ShellOpenHandsTheTargetToTheDesktopOpener) {
+    writeScript(dir / "bin/xdg-open", "printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/opened.txt\"\n");
+    k4m::test::ScopedEnv path("PATH", (dir / "bin").string() + ":" + std::getenv("PATH"));
+    platform.shellOpen("https://example.invalid/quickstart");
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(dir / "bin/opened.txt") && fs::file_size(dir / "bin/opened.txt") > 0; }));
+    EXPECT_EQ(readFile(dir / "bin/opened.txt"), "https://example.invalid/quickstart\n");
+}
+
+// Starts a copy of sleep under the given file name, so that its image has that name.
+std::unique_ptr<Child> sleeperNamed(const fs::path& folder, const std::string& name) {
+    fs::create_directories(folder);
+    fs::copy_file("/bin/sleep", folder / name, fs::copy_options::overwrite_existing);
+    auto child = std::make_unique<Child>(std::vector<std::string>{(folder / name).string(), "60"});
+    // Wait until the exec has happened, so /proc shows the new image.
+    waitUntil([&] {
+        std::error_code ec;
+        return fs::read_symlink("/proc/" + std::to_string(child->pid()) + "/exe", ec).filename() == name;
+    });
+    return child;
+}
+
+TEST_F(PosixPlatformTest, TerminatorEndsProcessesByExactImageNameIgnoringCase) {
+    auto upper = sleeperNamed(dir / "a", "KANDORO4.EXE");
+    auto backup = sleeperNamed(dir / "b", "kandoro4.exe.bak");
+    EXPECT_TRUE(platform.terminateProcesses("kandoro4.exe", false));
+    EXPECT_EQ(upper->waitFor(10s), 128 + SIGKILL);
+    EXPECT_TRUE(backup->running());
+}
+
+TEST_F(PosixPlatformTest, TerminatorWithPartialFlagEndsEveryImageContainingTheLowerCaseName) {
+    auto mixed = sleeperNamed(dir / "a", "myDAW64.exe");
+    auto upper = sleeperNamed(dir / "b", "DAW.EXE");
+    auto other = sleeperNamed(dir / "c", "Sequencer.exe");
+    EXPECT_TRUE(platform.terminateProcesses("daw", true));
+    EXPECT_EQ(mixed->waitFor(10s), 128 + SIGKILL);
+    EXPECT_EQ(upper->waitFor(10s), 128 + SIGKILL);
+    EXPECT_TRUE(other->running());
+}
+
+TEST_F(PosixPlatformTest, TerminatorAnswersFalseWhenNothingMatched) {
+    EXPECT_FALSE(platform.terminateProcesses("no-such-program-k4m.exe", false));
+    EXPECT_FALSE(platform.terminateProcesses("", true));
+}
+
+TEST_F(PosixPlatformTest, InstanceLockRefusesASecondHolderAndIsFreeAgainWhenTheHolderDies) {
+    auto holder = std::make_unique<Child>(std::vector<std::string>{K4M_PLATFORM_PROBE, "lock", "KANDORO_MAN_X4"});
+    ASSERT_TRUE(waitUntil([&] { return holder->output() == "held\n"; }));
+    EXPECT_EQ(platform.acquireInstanceLock("KANDORO_MAN_X4"), nullptr);
+    EXPECT_TRUE(fs::exists(home.runtimeDir() / "KANDORO_MAN_X4.lock"));
+    // Another name is another lock.
+    EXPECT_NE(platform.acquireInstanceLock("OTHER_MUTEX"), nullptr);
+
+    holder->kill();
+    auto lock = platform.acquireInstanceLock("KANDORO_MAN_X4");
+    ASSERT_NE(lock, nullptr);
+    EXPECT_EQ(k4m::test::runChild({K4M_PLATFORM_PROBE, "lock", "KANDORO_MAN_X4"}), 1);
+}
+
+TEST_F(PosixPlatformTest, ProgramsTheManagerStartsDoNotInheritTheLock) {
+    auto lock = platform.acquireInstanceLock("KANDORO_MAN_X4");
+    ASSERT_NE(lock, nullptr);
+    const fs::path program = dir / "long-running-k4m";
+    fs::copy_file("/bin/sleep", program);
+    ASSERT_EQ(platform.launch(program.string(), std::string("30"), 0), 0);
+    lock.reset();
+    EXPECT_NE(platform.acquireInstanceLock("KANDORO_MAN_X4"), nullptr);
+    EXPECT_TRUE(platform.terminateProcesses(program.string(), false));
+}
+
+TEST_F(PosixPlatformTest, ShellLinkIsADesktopEntryThatStartsTheTarget) {
+    const std::string folder = (dir / "applications/Kandoro4").string();
+    fs::create_directories(folder);
+    const std::string link = platform.shellLinkPath(folder, "Kandoro 4 Manager.lnk");
+    EXPECT_EQ(link, folder + "/Kandoro 4 Manager.desktop");
+    platform.createShellLink({"Description ...", "/home/u/Kandoro 4 Data/Kandoro4Manager.exe", "/home/u/Kandoro 4 Data"}, link);
+    const std::string entry = readFile(link);
+    EXPECT_NE(entry.find("[Desktop Entry]\nType=Application\n"), std::string::npos);
+    EXPECT_NE(entry.find("Name=Kandoro 4 Manager\n"), std::string::npos);
+    EXPECT_NE(entry.find("Comment=Description ...\n"), std::string::npos);
+    EXPECT_NE(entry.find("Exec=\"/home/u/Kandoro 4 Data/Kandoro4Manager.exe\"\n"), std::string::npos);
+    EXPECT_NE(entry.find("Path=/home/u/Kandoro 4 Data\n"), std::string::npos);
+
+    EXPECT_THROW(platform.createShellLink({"d", "/x", "/"}, (dir / "missing/x.desktop").string()), std::runtime_error);
+}
+
+TEST_F(PosixPlatformTest, ConnectivityNeedsARunningInterfaceBesidesLoopback) {
+    // Each case runs the question in a new network namespace of its own, set up by the shell commands given.
+    if (k4m::test::runChild({"unshare", "-rn", "true"}) != 0) GTEST_SKIP() << "no network namespaces here";
+    struct Case {
+        const char* setup;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"ip link set lo up", "0\n"},
+                          Case{"ip tuntap add k4m0 mode tap && ip link set k4m0 up", "0\n"}, // up, no carrier
+                          Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up && ip link set k4m1 up",
+                               "1\n"}}) {
+        Child probe({"unshare", "-rn", "sh", "-c", std::string(c.setup) + " && " + K4M_PLATFORM_PROBE + " connected"});
+        ASSERT_EQ(probe.waitFor(20s), 0) << c.setup;
+        EXPECT_EQ(probe.output(), c.expected) << c.setup;
+    }
+}
+
+TEST_F(PosixPlatformTest, SystemQuestions) {
+    EXPECT_FALSE(platform.userAccountControlOn());
+    EXPECT_TRUE(platform.is64BitSystem());
+    EXPECT_EQ(platform.isElevated(), ::geteuid() == 0);
+    EXPECT_EQ(platform.ownExecutablePath(), fs::canonical("/proc/self/exe").string());
+    EXPECT_TRUE(platform.vcRuntimeKeyExists(true));
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace k4m::test {
+
+// What a test saw of a modal dialog it answered.
+struct ModalSeen {
+    bool seen = false;
+    QString title;
+    QString text;    // the dialog's message (a QMessageBox's text, else its labels joined by new lines)
+    QStringList buttons;
+};
+
+// Watches for the next modal dialog (QApplication::activeModalWidget) from inside the event loop the dialog
+// runs, records its title, text and buttons, then hands it to `answer`. Call before the code that opens the
+// dialog; the record is filled once the dialog was seen. Gives up after `timeoutMs`.
+std::shared_ptr<ModalSeen> answerNextModal(std::function<void(QWidget*)> answer, int timeoutMs = 10000);
+
+// Clicks the button of `dialog` with this text (ampersands ignored); a test failure when there is none.
+void clickButton(QWidget* dialog, const QString& buttonText);
+
+// Answers the next modal dialog by clicking its button with this text (ampersands ignored).
+std::shared_ptr<ModalSeen> clickOnNextModal(const QString& buttonText, int timeoutMs = 10000);
+
+// Answers the next modal dialog by pressing and releasing a key on it.
+std::shared_ptr<ModalSeen> pressKeyOnNextModal(int key, int timeoutMs = 10000);
+
+} // namespace k4m::test

@@ -1,0 +1,80 @@
+#include "temp_dir.h"
+
+#include "core/file_ops.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <vector>
+
+namespace k4m::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir(const std::string& prefix) {
+    std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (::mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    m_path = buffer.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests make folders read-only on purpose; give the owner back the rights to clean up.
+    for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        if (it->symlink_status().type() == fs::file_type::directory)
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    try {
+        removeTree(m_path);
+    } catch (...) {
+    }
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
+    if (const char* old = std::getenv(m_name.c_str())) {
+        m_had = true;
+        m_old = old;
+    }
+    ::setenv(m_name.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_had) ::setenv(m_name.c_str(), m_old.c_str(), 1);
+    else ::unsetenv(m_name.c_str());
+}
+
+IsolatedHome::IsolatedHome()
+    : m_dir("k4m-home"), m_home("HOME", m_dir.str()), m_data("XDG_DATA_HOME", m_dir.str() + "/.local/share"),
+      m_config("XDG_CONFIG_HOME", m_dir.str() + "/.config"), m_cache("XDG_CACHE_HOME", m_dir.str() + "/.cache"),
+      m_runtime("XDG_RUNTIME_DIR", m_dir.str() + "/run"), m_docs("XDG_DOCUMENTS_DIR", m_dir.str() + "/Documents") {
+    fs::create_directories(dataHome());
+    fs::create_directories(runtimeDir());
+    fs::permissions(runtimeDir(), fs::perms::owner_all);
+}
+
+std::vector<std::string> IsolatedHome::childEnvironment() const {
+    std::vector<std::string> env;
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR",
+                             "XDG_DOCUMENTS_DIR"})
+        env.push_back(std::string(name) + "=" + std::getenv(name));
+    return env;
+}
+
+} // namespace k4m::test
