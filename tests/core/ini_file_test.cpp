@@ -155,8 +155,8 @@ TEST(IniFileOnDisk, ReadsWindows1252AndUtf16Files) {
     a.load();
     EXPECT_EQ(a.readString("General", "DataPath", ""), "C:\\Daten\\Kl\xC3\xA4nge");
 
-    const std::string utf16 = std::string("\xFF\xFE[\0G\0]\0\r\0\n\0k\0=\0\xE9\0", 20);
-    writeFile(dir / "b.ini", utf16);
+    static constexpr char kUtf16[] = "\xFF\xFE[\0G\0]\0\r\0\n\0k\0=\0\xE9\0";
+    writeFile(dir / "b.ini", std::string(kUtf16, sizeof kUtf16 - 1));
     IniFile b(dir / "b.ini");
     b.load();
     EXPECT_EQ(b.readString("G", "k", ""), "\xC3\xA9");

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test; then builds and runs the suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$here"
+
+bash scripts/install-deps.sh
+
+# Widgets in tests run on the offscreen platform; Qt wants a private runtime folder.
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="$(mktemp -d /tmp/k4m-runtime-XXXXXX)"
+chmod 700 "$XDG_RUNTIME_DIR"
+trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+
+jobs="$(nproc)"
+
+echo "== Build and test"
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+(cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug "-DK4M_SANITIZE=address,undefined"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
+export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+(cd build-asan && ctest --output-on-failure -j "$jobs")
