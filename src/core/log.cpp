@@ -1,0 +1,52 @@
+#include "core/log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace k4m {
+
+Log::~Log() { close(); }
+
+void Log::open(const std::filesystem::path& path) {
+    std::lock_guard lock(m_mutex);
+    if (m_fd >= 0) ::close(m_fd);
+    m_lines.clear();
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+}
+
+void Log::write(const std::string& text) {
+    std::lock_guard lock(m_mutex);
+    if (m_fd < 0) throw LogError("I/O error 103: the log file is not open");
+    // One write call per line: the line reaches the system whole, and survives a crash of the program.
+    const std::string line = text + "\r\n";
+    size_t done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(m_fd, line.data() + done, line.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw LogError(std::string("I/O error writing the log: ") + std::strerror(errno));
+        }
+        done += static_cast<size_t>(n);
+    }
+    m_lines.push_back(text);
+}
+
+void Log::close() {
+    std::lock_guard lock(m_mutex);
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+bool Log::isOpen() const {
+    std::lock_guard lock(m_mutex);
+    return m_fd >= 0;
+}
+
+std::vector<std::string> Log::lines() const {
+    std::lock_guard lock(m_mutex);
+    return m_lines;
+}
+
+} // namespace k4m

@@ -1,0 +1,86 @@
+#include "download/file_sink.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace k4m {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr size_t kBufferSize = 1024 * 1024;
+}
+
+fs::path FileSink::partPath(const fs::path& target) {
+    fs::path part = target;
+    part += ".part";
+    return part;
+}
+
+FileSink::FileSink(fs::path target) : m_target(std::move(target)), m_part(partPath(m_target)) {
+    // O_NOFOLLOW: a link planted under the partial name is not written through.
+    m_fd = ::open(m_part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (m_fd >= 0) m_buffer.reserve(kBufferSize);
+}
+
+FileSink::~FileSink() { discard(); }
+
+bool FileSink::flush() {
+    size_t done = 0;
+    while (done < m_buffer.size()) {
+        const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    m_buffer.clear();
+    return true;
+}
+
+bool FileSink::write(std::string_view data) {
+    if (m_fd < 0 || m_failed) return false;
+    if (m_buffer.size() + data.size() > kBufferSize && !flush()) {
+        m_failed = true;
+        return false;
+    }
+    if (data.size() >= kBufferSize) {
+        m_buffer.assign(data.begin(), data.end());
+        if (!flush()) m_failed = true;
+        return !m_failed;
+    }
+    m_buffer.insert(m_buffer.end(), data.begin(), data.end());
+    return true;
+}
+
+bool FileSink::commit() {
+    if (m_fd < 0 || m_failed || !flush()) {
+        discard();
+        return false;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 || ::rename(m_part.c_str(), m_target.c_str()) != 0) {
+        ::unlink(m_part.c_str());
+        return false;
+    }
+    return true;
+}
+
+void FileSink::discard() {
+    if (m_fd < 0) return;
+    ::close(m_fd);
+    m_fd = -1;
+    ::unlink(m_part.c_str());
+}
+
+fs::path temporarySiblingIn(const fs::path& folder, const std::string& stem) {
+    static std::atomic<unsigned> counter{0};
+    return folder / (stem + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".part");
+}
+
+} // namespace k4m

@@ -1,0 +1,162 @@
+#include "download/http_client.h"
+
+#include <curl/curl.h>
+#include <chrono>
+#include <mutex>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+namespace k4m {
+
+namespace {
+
+void initialiseCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool isSuccess(long status) { return status >= 200 && status < 300; }
+
+int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+struct HttpCallbacks {
+    static size_t header(char* data, size_t size, size_t count, void* user) {
+        auto* client = static_cast<HttpClient*>(user);
+        client->m_lastDataTick = nowMs(); // headers are data too: a long redirect chain is no stall
+        std::string_view line(data, size * count);
+        // Every response of a redirect chain starts with its status line; the last one is the final answer.
+        if (line.substr(0, 5) == "HTTP/") {
+            while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+            client->m_statusLine = std::string(line);
+        }
+        return size * count;
+    }
+
+    static size_t write(char* data, size_t size, size_t count, void* user) {
+        auto* client = static_cast<HttpClient*>(user);
+        const size_t bytes = size * count;
+        client->m_lastDataTick = nowMs();
+        long status = 0;
+        curl_easy_getinfo(static_cast<CURL*>(client->m_curl), CURLINFO_RESPONSE_CODE, &status);
+        // The body of an error answer is not the resource: it is read and dropped.
+        if (!isSuccess(status) || client->m_transfer == nullptr) return bytes;
+        const HttpTransfer& t = *client->m_transfer;
+        if (t.cancelled && t.cancelled()) return 0;
+        if (t.onData && !t.onData(std::string_view(data, bytes))) {
+            client->m_dataRefused = true;
+            return 0;
+        }
+        client->m_received += static_cast<int64_t>(bytes);
+        if (t.onProgress) {
+            curl_off_t announced = -1;
+            curl_easy_getinfo(static_cast<CURL*>(client->m_curl), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+            t.onProgress(announced, client->m_received);
+        }
+        return bytes;
+    }
+
+    // Called about once a second even while nothing arrives: the place to notice a cancel or a stall.
+    static int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        auto* client = static_cast<HttpClient*>(user);
+        const HttpTransfer* t = client->m_transfer;
+        if (t != nullptr && t->cancelled && t->cancelled()) return 1;
+        if (nowMs() - client->m_lastDataTick > client->m_settings.stallTimeoutSeconds * 1000) {
+            client->m_stalled = true;
+            return 1;
+        }
+        return 0;
+    }
+
+    // Adds the configured certificate authorities to the ones libcurl loaded from the system.
+    static CURLcode sslContext(CURL*, void* sslContext, void* user) {
+        const auto* client = static_cast<HttpClient*>(user);
+        X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
+        if (X509_STORE_load_file(store, client->m_settings.caFile.c_str()) != 1) return CURLE_SSL_CACERT_BADFILE;
+        return CURLE_OK;
+    }
+};
+
+HttpClient::HttpClient(HttpSettings settings) : m_settings(std::move(settings)) {
+    initialiseCurlOnce();
+    m_curl = curl_easy_init();
+    if (m_curl == nullptr) throw HttpError("cannot create the HTTP client");
+}
+
+HttpClient::~HttpClient() { curl_easy_cleanup(static_cast<CURL*>(m_curl)); }
+
+void HttpClient::prepare(const std::string& url) {
+    CURL* curl = static_cast<CURL*>(m_curl);
+    curl_easy_reset(curl);
+    m_statusLine.clear();
+    m_dataRefused = false;
+    m_stalled = false;
+    m_received = 0;
+    m_lastDataTick = nowMs();
+    m_errorBuffer[0] = '\0';
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, m_settings.userAgent.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, m_followRedirects ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, m_settings.maxRedirects);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!m_settings.caFile.empty()) {
+        curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &HttpCallbacks::sslContext);
+        curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, this);
+    }
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, m_settings.connectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HttpCallbacks::header);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpCallbacks::write);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &HttpCallbacks::progress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L);
+}
+
+void HttpClient::perform() {
+    const CURLcode rc = curl_easy_perform(static_cast<CURL*>(m_curl));
+    if (rc == CURLE_OK) return;
+    if (m_transfer != nullptr && m_transfer->cancelled && m_transfer->cancelled()) throw HttpError("Cancelled");
+    if (m_dataRefused) throw HttpError("The received data could not be stored");
+    if (m_stalled)
+        throw HttpError("No data received for " + std::to_string(m_settings.stallTimeoutSeconds) + " seconds");
+    std::string message = m_errorBuffer[0] != '\0' ? m_errorBuffer : curl_easy_strerror(rc);
+    if (rc == CURLE_UNSUPPORTED_PROTOCOL) message = "Refused to leave https: " + message;
+    throw HttpError(message);
+}
+
+void HttpClient::get(const std::string& url, const HttpTransfer& transfer) {
+    prepare(url);
+    m_transfer = &transfer;
+    try {
+        perform();
+    } catch (...) {
+        m_transfer = nullptr;
+        throw;
+    }
+    m_transfer = nullptr;
+    long status = 0;
+    curl_easy_getinfo(static_cast<CURL*>(m_curl), CURLINFO_RESPONSE_CODE, &status);
+    if (!isSuccess(status)) throw HttpError(m_statusLine.empty() ? "HTTP status " + std::to_string(status) : m_statusLine);
+}
+
+int HttpClient::head(const std::string& url) {
+    prepare(url);
+    curl_easy_setopt(static_cast<CURL*>(m_curl), CURLOPT_NOBODY, 1L);
+    perform();
+    long status = 0;
+    curl_easy_getinfo(static_cast<CURL*>(m_curl), CURLINFO_RESPONSE_CODE, &status);
+    return static_cast<int>(status);
+}
+
+} // namespace k4m

@@ -1,0 +1,268 @@
+#include "download/tcv_dl_thread.h"
+
+#include "core/log.h"
+#include "core/server_requests.h"
+#include "core/text_decoding.h"
+#include "core/text_file.h"
+#include "core/text_util.h"
+#include "download/file_sink.h"
+#include "download/zip_extract.h"
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+
+namespace k4m {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A text answer larger than this is no answer of the vendor's; refusing it keeps memory bounded.
+constexpr size_t kMaxTextAnswer = 16 * 1024 * 1024;
+
+class CommandFailed : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+} // namespace
+
+TcvDLThread::TcvDLThread(WorkerShared& shared, Log* log, HttpSettings settings)
+    : m_shared(shared), m_log(log), m_settings(std::move(settings)) {
+    initSlots();
+}
+
+TcvDLThread::~TcvDLThread() { Terminate(); }
+
+int64_t TcvDLThread::tickCount() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void TcvDLThread::initSlots() {
+    for (TcvDownload& slot : Downloads) {
+        slot.InUse = false;
+        slot.Installed = false;
+        slot.NoCache = false;
+        slot.Size = 0;
+        slot.Downloaded = 0;
+    }
+}
+
+void TcvDLThread::Start() {
+    if (m_thread.joinable()) return;
+    m_thread = std::thread([this] { run(); });
+}
+
+void TcvDLThread::Terminate() {
+    m_shared.stopFlag = true;
+    dldCommand.poke();
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void TcvDLThread::postAndWait(int command, const std::function<void()>& pump) {
+    dldCommand = command;
+    dldCommand.waitFor([](int code) { return code == CmdIdle; }, [this] { return !m_thread.joinable(); }, pump);
+}
+
+void TcvDLThread::logLine(const std::string& line) {
+    if (m_log == nullptr) return;
+    try {
+        m_log->write(line);
+    } catch (const LogError&) {
+        // A log that could not be created loses the line; the worker goes on.
+    }
+}
+
+void TcvDLThread::run() {
+    m_http = std::make_unique<HttpClient>(m_settings);
+    m_http->setFollowRedirects(true);
+    dldMax = 0;
+    dldCurrent = 0;
+    while (!stopRequested()) {
+        const int code = dldCommand.waitFor([](int c) { return c != CmdIdle && c != CmdBatchFinished; },
+                                            [this] { return stopRequested(); });
+        if (stopRequested()) break;
+        runCommand(code);
+    }
+    m_http.reset();
+}
+
+void TcvDLThread::runCommand(int code) {
+    switch (code) {
+    case CmdFetchText:
+        fetchText();
+        dldCommand = CmdIdle;
+        return;
+    case CmdProbe:
+        probe();
+        dldCommand = CmdIdle;
+        return;
+    case CmdInstallBatch:
+        if (m_batchRunner) {
+            m_batchRunner(*this);
+        } else {
+            addError("The installation batch is not available in this build.");
+        }
+        dldCommand = CmdBatchFinished;
+        return;
+    case CmdSaveFile:
+    case CmdSaveFileFollow:
+    case CmdZipEntry:
+    case CmdZipAll:
+        break;
+    default:
+        dldCommand = CmdIdle; // codes outside 1 to 7 do nothing
+        return;
+    }
+
+    // A request that fails is run again, up to a bound: the poster waits without a time limit.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            fileCommand(code);
+            break;
+        } catch (const std::exception& e) {
+            dldActive = false;
+            dldMax = 0;
+            dldCurrent = 0;
+            logLine("DLD ERROR CMD=" + std::to_string(code) + ": " + e.what() + " @ " + LastAction.get());
+            if (dldCancel) {
+                LastAction.set("Cancelled Download");
+                dldOK = false;
+                break;
+            }
+            if (attempt >= kAttempts || stopRequested()) {
+                LastAction.set("");
+                dldOK = false;
+                break;
+            }
+        }
+    }
+    dldCommand = CmdIdle;
+}
+
+HttpTransfer TcvDLThread::transferTo(std::function<bool(std::string_view)> sink) {
+    HttpTransfer transfer;
+    transfer.onData = std::move(sink);
+    transfer.onProgress = [this](int64_t announced, int64_t received) { onProgress(announced, received); };
+    transfer.cancelled = [this] { return dldCancel.load() || stopRequested(); };
+    return transfer;
+}
+
+void TcvDLThread::onProgress(int64_t announced, int64_t received) {
+    dldMax = announced > 0 ? announced : dldSize.load() * 1000;
+    if (dldCurrent == 0) {
+        dldCompletion = 0;
+        m_shared.currentBytes = 0;
+        dldStart = tickCount();
+    }
+    dldCurrent = received;
+    const int64_t elapsed = tickCount() - dldStart;
+    // Bytes per millisecond, rounded to the nearest integer with ties to even.
+    if (elapsed > 0) dldSpeed = static_cast<int>(std::nearbyint(static_cast<double>(received) / static_cast<double>(elapsed)));
+    if (const int64_t max = dldMax; max != 0) dldCompletion = static_cast<float>(static_cast<double>(received) * 100.0 / static_cast<double>(max));
+    m_shared.currentBytes = received;
+}
+
+bool TcvDLThread::fetchToFile(const std::string& url, const std::string& file) {
+    FileSink sink(file);
+    if (!sink.ok()) return false;
+    m_http->get(url, transferTo([&sink](std::string_view data) { return sink.write(data); }));
+    return sink.commit();
+}
+
+void TcvDLThread::fileCommand(int code) {
+    if (code != CmdSaveFileFollow) dldOK = true;
+    dldMax = 0;
+    dldCurrent = 0;
+    dldCancel = false;
+    dldURL = httpsOnly(dldURL);
+    LastAction.set("Downloading...");
+    dldActive = true;
+    if (code == CmdSaveFileFollow) m_http->setFollowRedirects(true);
+
+    if (code == CmdSaveFile || code == CmdSaveFileFollow) {
+        const bool saved = fetchToFile(dldURL, dldStore);
+        if (!saved && code == CmdSaveFileFollow) throw CommandFailed("cannot save " + dldStore);
+        if (!saved) dldOK = false;
+    } else {
+        // The archive goes to a temporary file inside the target folder and is extracted from there, so
+        // memory stays small whatever its size.
+        const fs::path folder = dldStore;
+        std::error_code ec;
+        const bool created = fs::create_directories(folder, ec);
+        const fs::path archive = temporarySiblingIn(folder, ".k4m-archive");
+        try {
+            if (ec || !fetchToFile(dldURL, archive.string())) {
+                dldOK = false;
+            } else {
+                try {
+                    if (code == CmdZipEntry) extractZipEntry(archive, dldFileInZip, folder);
+                    else extractZipAll(archive, folder);
+                } catch (const ZipError& e) {
+                    logLine("Archive error: " + std::string(e.what()));
+                    dldOK = false;
+                }
+            }
+        } catch (...) {
+            fs::remove(archive, ec);
+            if (created) fs::remove(folder, ec); // only removes it while it is still empty
+            throw;
+        }
+        fs::remove(archive, ec);
+    }
+    dldActive = false;
+    dldMax = 0;
+    dldCurrent = 0;
+    LastAction.set(dldCancel ? "Cancelled Download" : "");
+}
+
+void TcvDLThread::fetchText() {
+    dldResult.clear();
+    dldCurrent = 0;
+    m_shared.lastRequestError.set("");
+    dldURL = httpsOnly(dldURL);
+    std::string body;
+    std::string answer;
+    try {
+        m_http->get(dldURL, transferTo([&body](std::string_view data) {
+            if (body.size() + data.size() > kMaxTextAnswer) return false;
+            body.append(data);
+            return true;
+        }));
+        // Lines as the text loader reads them, joined with CR LF, trimmed at both ends.
+        std::string text;
+        for (const auto& line : splitLines(decodeText(body))) text += line + "\r\n";
+        answer = trim(text);
+    } catch (const std::exception& e) {
+        m_shared.lastRequestError.set(e.what());
+        answer = std::string("ERROR: ") + e.what();
+    }
+    dldResult = answer;
+}
+
+void TcvDLThread::probe() {
+    dldResult.clear();
+    dldCurrent = 0;
+    m_shared.lastRequestError.set("");
+    m_shared.lastStatusCode = 0;
+    dldURL = httpsOnly(dldURL);
+    try {
+        const int status = m_http->head(dldURL);
+        m_shared.lastStatusCode = status;
+        if (status >= 400) m_shared.lastRequestError.set(m_http->lastStatusLine());
+    } catch (const std::exception& e) {
+        m_shared.lastStatusCode = -1;
+        m_shared.lastRequestError.set(e.what());
+        dldResult = std::string("ERROR: ") + e.what();
+    }
+}
+
+std::string fetchText(TcvDLThread& worker, const std::string& url, const std::function<void()>& pump) {
+    worker.dldURL = url;
+    worker.postAndWait(CmdFetchText, pump);
+    return worker.dldResult;
+}
+
+} // namespace k4m

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "download/command_code.h"
+#include "download/http_client.h"
+#include "download/locked_text.h"
+#include "download/tcv_download.h"
+#include "download/worker_shared.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace k4m {
+
+class Log;
+
+// Command codes of the worker.
+enum WorkerCommand : int {
+    CmdIdle = 0,
+    CmdSaveFile = 1,       // GET dldURL into the file dldStore
+    CmdFetchText = 2,      // GET dldURL as trimmed text into dldResult
+    CmdInstallBatch = 3,   // the installation batch over the slot table
+    CmdSaveFileFollow = 4, // as 1, always following redirects
+    CmdZipEntry = 5,       // GET a Zip archive, extract the entry dldFileInZip into the folder dldStore
+    CmdProbe = 6,          // HEAD dldURL, status into the shared last status code
+    CmdZipAll = 7,         // GET a Zip archive, extract everything into the folder dldStore
+    CmdBatchFinished = -1,
+};
+
+// The one background worker that performs every network request. The user-interface thread writes the input
+// fields, then the command code; the worker writes every result before it clears the code. Fields the window
+// reads while a command runs are atomic or read through a copy.
+class TcvDLThread {
+public:
+    static constexpr int kSlotCount = 201;
+    static constexpr int kAttempts = 3; // a failing file command runs at most this often
+
+    TcvDLThread(WorkerShared& shared, Log* log, HttpSettings settings = {});
+    ~TcvDLThread();
+    TcvDLThread(const TcvDLThread&) = delete;
+    TcvDLThread& operator=(const TcvDLThread&) = delete;
+
+    void Start();
+    // Asks the loop to end after the current command and waits for it.
+    void Terminate();
+
+    // Posts a command and waits until the worker cleared it; `pump` runs while waiting (the window keeps
+    // painting). Never use it for the installation batch.
+    void postAndWait(int command, const std::function<void()>& pump = {});
+    // Posts a command without waiting (the installation batch).
+    void post(int command) { dldCommand = command; }
+
+    // Sets InUse, Installed and NoCache false and Size and Downloaded 0 in every slot.
+    void initSlots();
+
+    // The installation batch; set by whoever builds it. Runs on the worker thread.
+    using BatchRunner = std::function<void(TcvDLThread&)>;
+    void setBatchRunner(BatchRunner runner) { m_batchRunner = std::move(runner); }
+
+    // For the batch: fetch a URL into a file (by way of "<file>.part"). Throws HttpError on a request failure;
+    // returns false when the file could not be written. Nothing exists under `file` after a failure.
+    bool fetchToFile(const std::string& url, const std::string& file);
+    HttpClient& http() { return *m_http; }
+    WorkerShared& shared() { return m_shared; }
+    void logLine(const std::string& line);
+    void addError(const std::string& line) { Errors.append("\r\n" + line); }
+
+    LockedText LastAction{255};
+    std::atomic<int64_t> dldMax{0};
+    std::atomic<int64_t> dldCurrent{0};
+    std::atomic<int64_t> dldSize{0};
+    LockedText dldName;
+    std::atomic<bool> dldCancel{false};
+    std::atomic<int64_t> dldStart{0};
+    std::atomic<int64_t> dldEnd{0};
+    std::atomic<bool> dldActive{false};
+    CommandCode dldCommand;
+    std::string dldURL;
+    std::atomic<bool> dldOK{false};
+    std::string dldStore;
+    std::string dldFileInZip;
+    std::atomic<int> dldSpeed{0};
+    std::atomic<float> dldCompletion{0};
+    std::string dldResult;
+    std::atomic<int> dldIndex{0};
+    std::array<TcvDownload, kSlotCount> Downloads;
+    bool fakeinstall = false;
+    LockedText Errors;
+
+    // Milliseconds of a steady clock.
+    static int64_t tickCount();
+
+private:
+    void run();
+    void runCommand(int code);
+    void fileCommand(int code);
+    void fetchText();
+    void probe();
+    void onProgress(int64_t announced, int64_t received);
+    HttpTransfer transferTo(std::function<bool(std::string_view)> sink);
+    bool stopRequested() const { return m_shared.stopFlag.load(); }
+
+    WorkerShared& m_shared;
+    Log* m_log;
+    HttpSettings m_settings;
+    std::unique_ptr<HttpClient> m_http;
+    BatchRunner m_batchRunner;
+    std::thread m_thread;
+};
+
+// The fetch-text pattern of the window: set the URL, post command 2, wait, return the answer (the trimmed
+// text, or "ERROR: " and the message).
+std::string fetchText(TcvDLThread& worker, const std::string& url, const std::function<void()>& pump = {});
+
+} // namespace k4m

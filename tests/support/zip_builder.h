@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace k4m::test {
+
+struct ZipEntry {
+    std::string name;    // a name ending in "/" is a folder
+    std::string content;
+    unsigned unixMode = 0; // stored in the entry's attributes when not 0
+};
+
+// Writes a Zip archive with these entries (deflated) to `path`.
+void makeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries);
+
+} // namespace k4m::test

@@ -1,0 +1,229 @@
+#include "https_server.h"
+
+#include "certificate.h"
+#include "core/file_ops.h"
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <httplib.h>
+#include <stdexcept>
+#include <vector>
+
+namespace k4m::sim {
+
+namespace {
+
+constexpr size_t kPatternPeriod = 65521; // prime, so the pattern never lines up with buffer sizes
+
+const std::vector<char>& patternTable() {
+    static const std::vector<char> table = [] {
+        std::vector<char> t(2 * kPatternPeriod);
+        uint64_t state = 0x9E3779B97F4A7C15ULL;
+        for (size_t i = 0; i < kPatternPeriod; ++i) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            t[i] = t[i + kPatternPeriod] = static_cast<char>(state & 0xFF);
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Writes bytes [offset, offset + length) of the generated pattern.
+bool writePattern(httplib::DataSink& sink, uint64_t offset, uint64_t length) {
+    const auto& table = patternTable();
+    while (length > 0) {
+        const size_t start = static_cast<size_t>(offset % kPatternPeriod);
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(length, kPatternPeriod));
+        if (!sink.write(table.data() + start, n)) return false;
+        offset += n;
+        length -= n;
+    }
+    return true;
+}
+
+std::string makeTemporaryFolder() {
+    std::string pattern = "/tmp/k4m-sim-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    return pattern;
+}
+
+} // namespace
+
+char generatedByte(uint64_t i) { return patternTable()[i % kPatternPeriod]; }
+
+HttpsServer::HttpsServer(const std::string& certificateFolder) {
+    std::string folder = certificateFolder;
+    if (folder.empty()) folder = m_ownFolder = makeTemporaryFolder();
+    const GeneratedCertificate certificate = generateCertificate(folder);
+    m_certificateFile = certificate.certificateFile;
+    m_keyFile = certificate.keyFile;
+    m_server = std::make_unique<httplib::SSLServer>(m_certificateFile.c_str(), m_keyFile.c_str());
+    if (!m_server->is_valid()) throw std::runtime_error("the HTTPS server could not load its certificate");
+    m_server->set_keep_alive_max_count(100000);
+    m_server->set_keep_alive_timeout(30);
+    m_server->set_tcp_nodelay(true);
+    auto route = [this](const httplib::Request& request, httplib::Response& response) { dispatch(request, response); };
+    m_server->Get(".*", route);
+    m_server->Post(".*", route);
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    if (m_port <= 0) throw std::runtime_error("the HTTPS server could not bind to 127.0.0.1");
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+}
+
+HttpsServer::~HttpsServer() {
+    m_stopping = true;
+    m_server->stop();
+    if (m_thread.joinable()) m_thread.join();
+    if (!m_ownFolder.empty()) {
+        try {
+            removeTree(m_ownFolder);
+        } catch (...) {
+        }
+    }
+}
+
+std::string HttpsServer::base() const { return "https://127.0.0.1:" + std::to_string(m_port); }
+
+void HttpsServer::on(const std::string& path, Handler handler) {
+    std::lock_guard lock(m_mutex);
+    m_handlers[path] = std::move(handler);
+}
+
+void HttpsServer::fallback(Handler handler) {
+    std::lock_guard lock(m_mutex);
+    m_fallback = std::move(handler);
+}
+
+std::vector<std::string> HttpsServer::requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+std::string HttpsServer::lastUserAgent() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastUserAgent;
+}
+
+size_t HttpsServer::connectionCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_connections.size();
+}
+
+void HttpsServer::dispatch(const httplib::Request& request, httplib::Response& response) {
+    Handler handler;
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request.target);
+        m_lastUserAgent = request.get_header_value("User-Agent");
+        m_connections.insert(request.remote_addr + ":" + std::to_string(request.remote_port));
+        const auto found = m_handlers.find(request.path);
+        if (found != m_handlers.end()) handler = found->second;
+        else handler = m_fallback;
+    }
+    if (handler) {
+        handler(request, response);
+    } else {
+        response.status = 404;
+        response.set_content("Not Found", "text/plain");
+    }
+}
+
+namespace answer {
+
+Handler body(std::string text, int status, std::string contentType) {
+    return [text, status, contentType](const httplib::Request&, httplib::Response& response) {
+        response.status = status;
+        response.set_content(text, contentType.c_str());
+    };
+}
+
+Handler bodyWithoutLength(std::string text) {
+    return [text](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("application/octet-stream", [text](size_t, httplib::DataSink& sink) {
+            if (!text.empty()) sink.write(text.data(), text.size());
+            sink.done();
+            return true;
+        });
+    };
+}
+
+Handler generated(uint64_t size, bool announceLength) {
+    return [size, announceLength](const httplib::Request&, httplib::Response& response) {
+        if (announceLength) {
+            response.set_content_provider(static_cast<size_t>(size), "application/octet-stream",
+                                          [](size_t offset, size_t length, httplib::DataSink& sink) {
+                                              return writePattern(sink, offset, std::min<size_t>(length, 1 << 20));
+                                          });
+        } else {
+            response.set_chunked_content_provider("application/octet-stream", [size](size_t offset, httplib::DataSink& sink) {
+                if (offset >= size) {
+                    sink.done();
+                    return true;
+                }
+                return writePattern(sink, offset, std::min<uint64_t>(size - offset, 1 << 20));
+            });
+        }
+    };
+}
+
+Handler redirect(std::string location, int status) {
+    return [location, status](const httplib::Request&, httplib::Response& response) {
+        response.status = status;
+        response.set_header("Location", location);
+        response.set_content("moved", "text/plain");
+    };
+}
+
+Handler cutAfter(uint64_t sent, uint64_t announced) {
+    return [sent, announced](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(static_cast<size_t>(announced), "application/octet-stream",
+                                      [sent](size_t offset, size_t, httplib::DataSink& sink) {
+                                          if (offset >= sent) return false; // drops the connection
+                                          return writePattern(sink, offset, sent - offset);
+                                      });
+    };
+}
+
+Handler stallAfter(const HttpsServer& server, uint64_t sent, uint64_t announced) {
+    const std::atomic<bool>* stopping = &server.stopping();
+    return [sent, announced, stopping](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(static_cast<size_t>(announced), "application/octet-stream",
+                                      [sent, stopping](size_t offset, size_t, httplib::DataSink& sink) {
+                                          if (offset < sent) return writePattern(sink, offset, sent - offset);
+                                          while (!*stopping && sink.is_writable())
+                                              std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                          return false;
+                                      });
+    };
+}
+
+Handler file(std::string path) {
+    return [path](const httplib::Request&, httplib::Response& response) {
+        std::shared_ptr<FILE> in(std::fopen(path.c_str(), "rb"), [](FILE* f) {
+            if (f != nullptr) std::fclose(f);
+        });
+        if (!in) {
+            response.status = 404;
+            response.set_content("Not Found", "text/plain");
+            return;
+        }
+        std::fseek(in.get(), 0, SEEK_END);
+        const long size = std::ftell(in.get());
+        response.set_content_provider(static_cast<size_t>(size), "application/octet-stream",
+                                      [in](size_t offset, size_t length, httplib::DataSink& sink) {
+                                          std::array<char, 256 * 1024> buffer;
+                                          std::fseek(in.get(), static_cast<long>(offset), SEEK_SET);
+                                          const size_t n = std::fread(buffer.data(), 1, std::min(length, buffer.size()), in.get());
+                                          if (n == 0) return false;
+                                          return sink.write(buffer.data(), n);
+                                      });
+    };
+}
+
+} // namespace answer
+
+} // namespace k4m::sim
