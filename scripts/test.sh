@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test; then builds and runs the suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the worker's tests under ThreadSanitizer.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
@@ -18,6 +18,11 @@ jobs="$(nproc)"
 echo "== Build and test"
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== Worker tests with ThreadSanitizer"
+K4M_BUILD_TARGET=download_test bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DK4M_SANITIZE=thread \
+    -DK4M_BUILD_GUI=OFF
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" ctest --output-on-failure -j "$jobs" -L worker)
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug "-DK4M_SANITIZE=address,undefined"

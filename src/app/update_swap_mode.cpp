@@ -1,5 +1,6 @@
 #include "app/update_swap_mode.h"
 
+#include "app/busy_cursor.h"
 #include "app/update_swap.h"
 
 #include <QApplication>
@@ -12,19 +13,19 @@ namespace k4m {
 int runUpdateSwapMode(Platform& platform, const std::string& ownExecutablePath) {
     QMessageBox::information(nullptr, QStringLiteral("Kandoro 4 Manager"),
                              QStringLiteral("The manager has been updated. Click OK to open the updated version."));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    BusyCursor(1);
     // The old manager started this copy and then ended; give it time to let go of its file.
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     std::string target;
     try {
         target = installUpdateCopy(ownExecutablePath);
     } catch (const std::exception& e) {
-        QApplication::restoreOverrideCursor();
+        BusyCursor(0);
         QMessageBox::critical(nullptr, QStringLiteral("Kandoro 4 Manager"),
                               QStringLiteral("The update could not be installed:\n%1").arg(QString::fromUtf8(e.what())));
         return 1;
     }
-    QApplication::restoreOverrideCursor();
+    BusyCursor(0);
     platform.launch(target, std::nullopt, 0);
     return 0;
 }

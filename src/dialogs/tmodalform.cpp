@@ -1,0 +1,188 @@
+#include "dialogs/tmodalform.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QCloseEvent>
+#include <QGraphicsDropShadowEffect>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace k4m {
+
+namespace {
+
+constexpr const char* kStripStyle =
+    "background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #000000, stop:0.45 #C7C7C7, stop:0.55 #CCCCCC, "
+    "stop:1 #FFFFFF);";
+
+QFont promptFont(int pixels) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+} // namespace
+
+int promptButtonWidth(const QString& caption) { return std::max(80, 8 * static_cast<int>(caption.size())); }
+
+TModalForm::TModalForm(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("ModalForm"));
+    // No title-bar buttons: the dialog is answered, not closed.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setModal(true);
+    setFixedSize(kWidth, kInitialHeight);
+
+    Rectangle1 = new QWidget(this);
+    Rectangle1->setObjectName(QStringLiteral("Rectangle1"));
+    Rectangle1->setAttribute(Qt::WA_StyledBackground);
+    Rectangle1->setStyleSheet(QString::fromLatin1(kStripStyle));
+    lHeader = new QLabel(Rectangle1);
+    lHeader->setObjectName(QStringLiteral("lHeader"));
+    lHeader->setFont(promptFont(14));
+    lHeader->setAlignment(Qt::AlignCenter);
+    lHeader->setStyleSheet(QStringLiteral("background: transparent; color: #393939;"));
+    auto* shadow = new QGraphicsDropShadowEffect(lHeader);
+    shadow->setColor(Qt::white);
+    shadow->setOffset(1, 1);
+    shadow->setBlurRadius(0);
+    lHeader->setGraphicsEffect(shadow);
+
+    tPrompt = new QTextEdit(this);
+    tPrompt->setObjectName(QStringLiteral("tPrompt"));
+    tPrompt->setReadOnly(true);
+    tPrompt->setFont(promptFont(14));
+    tPrompt->setFrameShape(QFrame::NoFrame);
+    tPrompt->setFocusPolicy(Qt::NoFocus);
+    tPrompt->setAttribute(Qt::WA_TransparentForMouseEvents);
+    tPrompt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tPrompt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tPrompt->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    QTextOption centred(Qt::AlignHCenter);
+    centred.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    tPrompt->document()->setDefaultTextOption(centred);
+    // A one-line prompt fits the 24 pixels between the strips.
+    tPrompt->document()->setDocumentMargin(2);
+
+    Rectangle2 = new QWidget(this);
+    Rectangle2->setObjectName(QStringLiteral("Rectangle2"));
+    Rectangle2->setAttribute(Qt::WA_StyledBackground);
+    Rectangle2->setStyleSheet(QString::fromLatin1(kStripStyle));
+    Button1 = new QPushButton(QStringLiteral("YES"), Rectangle2);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(16, 19, 73, 22);
+    Button2 = new QPushButton(QStringLiteral("NO"), Rectangle2);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(160, 19, 41, 22);
+    for (QPushButton* button : {Button1, Button2}) {
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoDefault(false);
+        button->installEventFilter(this);
+    }
+    connect(Button1, &QPushButton::clicked, this, [this] { answer(1); });
+    connect(Button2, &QPushButton::clicked, this, [this] { answer(2); });
+    arrange();
+}
+
+void TModalForm::setUp(int id, const QString& title, const QString& prompt, const QString& b1, const QString& b2) {
+    Button1->setText(b1);
+    Button1->resize(promptButtonWidth(b1), Button1->height());
+    Button2->setText(b2);
+    Button2->resize(promptButtonWidth(b2), Button2->height());
+    Button2->move(Rectangle2->width() - Button2->width() - 20, Button2->y());
+    if (id == 0) {
+        Button2->hide();
+        Button1->move((Rectangle2->width() - Button1->width()) / 2, Button1->y());
+        setWindowTitle(QStringLiteral("Acknowledge"));
+    } else if (id == 1) {
+        setWindowTitle(QStringLiteral("Confirmation"));
+        Button1->move(20, Button1->y());
+    } else {
+        setWindowTitle(QStringLiteral("Kandoro Manager"));
+    }
+    tPrompt->setPlainText(prompt);
+    lHeader->setText(title);
+}
+
+void TModalForm::arrange() {
+    const int w = width();
+    const int h = height();
+    Rectangle1->setGeometry(0, 0, w, kHeaderHeight);
+    lHeader->setGeometry(0, 0, w - 10, kHeaderHeight);
+    Rectangle2->setGeometry(0, h - kButtonStripHeight, w, kButtonStripHeight);
+    tPrompt->setGeometry(0, kHeaderHeight, w, h - kHeaderHeight - kButtonStripHeight);
+}
+
+void TModalForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    arrange();
+}
+
+void TModalForm::growToFitPrompt() {
+    auto textHeight = [this] {
+        tPrompt->document()->setTextWidth(tPrompt->viewport()->width());
+        return tPrompt->document()->size().height();
+    };
+    while (textHeight() > tPrompt->viewport()->height() && height() <= kGrowthLimit) {
+        setFixedSize(width(), height() + 20);
+        arrange();
+    }
+    setFixedSize(width(), height() + 10);
+    arrange();
+}
+
+void TModalForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_grown) {
+        m_grown = true;
+        growToFitPrompt();
+        if (parentWidget() != nullptr) {
+            const QRect owner = parentWidget()->window()->geometry();
+            move(owner.center() - rect().center());
+        }
+    }
+}
+
+void TModalForm::answer(int result) {
+    m_answering = true;
+    done(result);
+}
+
+void TModalForm::closeEvent(QCloseEvent* event) {
+    // Only the buttons and the two keys end the dialog.
+    if (!m_answering) event->ignore();
+}
+
+bool TModalForm::handleKey(QKeyEvent* event, bool released) {
+    const int key = event->key();
+    if (!isEnter(key) && key != Qt::Key_Escape) return false;
+    if (released && !event->isAutoRepeat()) answer(isEnter(key) ? 1 : 2);
+    return true; // the press is swallowed, so the dialog's own Enter and Escape handling never runs
+}
+
+bool TModalForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        if (handleKey(static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyRelease)) return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TModalForm::keyPressEvent(QKeyEvent* event) {
+    if (!handleKey(event, false)) QDialog::keyPressEvent(event);
+}
+
+void TModalForm::keyReleaseEvent(QKeyEvent* event) {
+    if (!handleKey(event, true)) QDialog::keyReleaseEvent(event);
+}
+
+int ModalPrompt(QWidget* owner, int id, const QString& title, const QString& prompt, const QString& b1,
+                const QString& b2) {
+    TModalForm form(owner);
+    form.setUp(id, title, prompt, b1, b2);
+    const int result = form.exec();
+    return result == 1 ? 1 : 2;
+}
+
+} // namespace k4m
