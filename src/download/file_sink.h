@@ -26,6 +26,7 @@ public:
 
 private:
     bool flush();
+    bool writeAll(std::string_view data);
     void discard();
 
     std::filesystem::path m_target;

@@ -15,6 +15,20 @@ void initialiseCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// The folder of the system's certificate authorities that libcurl uses by default (looked up per certificate,
+// so nothing is parsed up front); empty when libcurl has none.
+const std::string& systemAuthorityFolder() {
+    static const std::string folder = [] {
+        CURL* probe = curl_easy_init();
+        char* path = nullptr;
+        curl_easy_getinfo(probe, CURLINFO_CAPATH, &path);
+        std::string result = path != nullptr ? path : "";
+        curl_easy_cleanup(probe);
+        return result;
+    }();
+    return folder;
+}
+
 bool isSuccess(long status) { return status >= 200 && status < 300; }
 
 int64_t nowMs() {
@@ -31,6 +45,7 @@ struct HttpCallbacks {
         std::string_view line(data, size * count);
         // Every response of a redirect chain starts with its status line; the last one is the final answer.
         if (line.substr(0, 5) == "HTTP/") {
+            client->m_bodyStatus = 0; // a new answer of a redirect chain
             while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
             client->m_statusLine = std::string(line);
         }
@@ -41,10 +56,18 @@ struct HttpCallbacks {
         auto* client = static_cast<HttpClient*>(user);
         const size_t bytes = size * count;
         client->m_lastDataTick = nowMs();
-        long status = 0;
-        curl_easy_getinfo(static_cast<CURL*>(client->m_curl), CURLINFO_RESPONSE_CODE, &status);
+        CURL* curl = static_cast<CURL*>(client->m_curl);
+        if (client->m_bodyStatus == 0) {
+            // The first piece of the final answer: what it is does not change until the next request.
+            long status = 0;
+            curl_off_t announced = -1;
+            curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+            curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+            client->m_bodyStatus = isSuccess(status) ? 1 : -1;
+            client->m_announced = announced;
+        }
         // The body of an error answer is not the resource: it is read and dropped.
-        if (!isSuccess(status) || client->m_transfer == nullptr) return bytes;
+        if (client->m_bodyStatus < 0 || client->m_transfer == nullptr) return bytes;
         const HttpTransfer& t = *client->m_transfer;
         if (t.cancelled && t.cancelled()) return 0;
         if (t.onData && !t.onData(std::string_view(data, bytes))) {
@@ -52,11 +75,7 @@ struct HttpCallbacks {
             return 0;
         }
         client->m_received += static_cast<int64_t>(bytes);
-        if (t.onProgress) {
-            curl_off_t announced = -1;
-            curl_easy_getinfo(static_cast<CURL*>(client->m_curl), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-            t.onProgress(announced, client->m_received);
-        }
+        if (t.onProgress) t.onProgress(client->m_announced, client->m_received);
         return bytes;
     }
 
@@ -72,12 +91,10 @@ struct HttpCallbacks {
         return 0;
     }
 
-    // Adds the configured certificate authorities to the ones libcurl loaded from the system.
-    static CURLcode sslContext(CURL*, void* sslContext, void* user) {
-        const auto* client = static_cast<HttpClient*>(user);
+    // Where libcurl has no folder of system authorities to point at: add the system's defaults by hand.
+    static CURLcode systemAuthorities(CURL*, void* sslContext, void*) {
         X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
-        if (X509_STORE_load_file(store, client->m_settings.caFile.c_str()) != 1) return CURLE_SSL_CACERT_BADFILE;
-        return CURLE_OK;
+        return X509_STORE_set_default_paths(store) == 1 ? CURLE_OK : CURLE_SSL_CACERT_BADFILE;
     }
 };
 
@@ -96,6 +113,8 @@ void HttpClient::prepare(const std::string& url) {
     m_dataRefused = false;
     m_stalled = false;
     m_received = 0;
+    m_bodyStatus = 0;
+    m_announced = -1;
     m_lastDataTick = nowMs();
     m_errorBuffer[0] = '\0';
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -109,8 +128,12 @@ void HttpClient::prepare(const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!m_settings.caFile.empty()) {
-        curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &HttpCallbacks::sslContext);
-        curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, this);
+        // Trust the configured authorities and the system's: the file as the bundle, the system's folder beside.
+        curl_easy_setopt(curl, CURLOPT_CAINFO, m_settings.caFile.c_str());
+        if (!systemAuthorityFolder().empty())
+            curl_easy_setopt(curl, CURLOPT_CAPATH, systemAuthorityFolder().c_str());
+        else
+            curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &HttpCallbacks::systemAuthorities);
     }
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, m_settings.connectTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HttpCallbacks::header);
