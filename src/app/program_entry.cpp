@@ -23,7 +23,9 @@ int runWindowed(int argc, char** argv, Platform& platform, const std::vector<std
     QApplication app(argc, argv);
     // No focus rectangles on any control.
     app.setStyleSheet(QStringLiteral("*:focus { outline: none; }"));
-    TformD window(platform, startedEmbedded(arguments));
+    TformD window(platform, arguments);
+    if (window.startupAborted()) return 0;
+    QObject::connect(&window, &TformD::programEnding, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     return app.exec();
 }

@@ -1,19 +1,72 @@
 #include "app/tformd.h"
 
+#include "app/startup_rules.h"
+#include "core/server_requests.h"
+#include "dialogs/tmodalform.h"
+
+#include <QCoreApplication>
 #include <QLabel>
-#include <QVBoxLayout>
+#include <QPixmap>
+#include <QTimer>
 
 namespace k4m {
 
-TformD::TformD(Platform& platform, bool embedded, QWidget* parent)
-    : QWidget(parent), m_platform(platform), m_embedded(embedded) {
-    setObjectName(QStringLiteral("formD"));
-    setWindowTitle(QStringLiteral("Kandoro Manager"));
-    setFixedSize(800, 600);
-    auto* layout = new QVBoxLayout(this);
-    auto* title = new QLabel(QStringLiteral("KANDORO 4 MANAGER"), this);
-    title->setObjectName(QStringLiteral("Label1"));
-    layout->addWidget(title, 0, Qt::AlignCenter);
+TformD::TformD(Platform& platform, std::vector<std::string> arguments, QWidget* parent)
+    : QWidget(parent), m_platform(platform), m_arguments(std::move(arguments)) {
+    createControls();
+    FormCreate();
+}
+
+TformD::~TformD() {
+    // The worker ends with the window, whichever way the window ends.
+    if (Worker) Worker->Terminate();
+}
+
+int TformD::ModalPrompt(int id, const QString& title, const QString& prompt, const QString& b1, const QString& b2) {
+    return k4m::ModalPrompt(this, id, title, prompt, b1, b2);
+}
+
+void TformD::SetStatus(const QString& text) {
+    lStatus->setText(text);
+    Status.lastStatus = text.toStdString();
+}
+
+void TformD::writeLog(const std::string& line) {
+    try {
+        log.write(line);
+    } catch (const LogError&) {
+        // A log that could not be created loses its lines; start-up goes on.
+    }
+}
+
+void TformD::runWorker(int command) {
+    m_waiting = true;
+    Worker->postAndWait(command, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    m_waiting = false;
+}
+
+std::string TformD::fetch(const std::string& path) {
+    Worker->dldURL = server::staticUrl(Server.base, path);
+    runWorker(CmdFetchText);
+    return Worker->dldResult;
+}
+
+void TformD::endProgram() {
+    m_programEnded = true;
+    m_closed = true;
+    FormClose();
+    hide();
+    emit programEnding();
+}
+
+void TformD::loadHomePicture(const std::string& file) {
+    QPixmap picture;
+    // A file that is no picture leaves the one shown.
+    if (picture.load(QString::fromStdString(file))) imgHome->setPixmap(picture);
+}
+
+void TformD::bConnectClick() {
+    emit connectStarted();
 }
 
 } // namespace k4m

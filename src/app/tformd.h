@@ -1,20 +1,163 @@
 #pragma once
 
+#include "core/folder_set.h"
+#include "core/ini_file.h"
+#include "core/log.h"
+#include "core/server_config.h"
+#include "core/status_line.h"
+#include "download/tcv_dl_thread.h"
+#include "download/worker_shared.h"
 #include "platform/platform.h"
 
 #include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QGraphicsDropShadowEffect;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
 
 namespace k4m {
 
-// The main window.
+// The main window: the whole user interface of the manager. Controls carry their design names as object
+// names. The handlers keep their design names and stay thin; what they decide lives in startup_rules and the
+// core and download libraries.
 class TformD : public QWidget {
     Q_OBJECT
 public:
-    TformD(Platform& platform, bool embedded, QWidget* parent = nullptr);
+    // Runs the creation handler. `arguments` are the command-line arguments without the program name.
+    TformD(Platform& platform, std::vector<std::string> arguments, QWidget* parent = nullptr);
+    ~TformD() override;
+
+    // The creation handler ended the program (a prompt was answered); the window is not to be shown.
+    bool startupAborted() const { return m_programEnded; }
+    // Start-up or a handler asked the program to end.
+    bool programEnded() const { return m_programEnded; }
+
+    int ModalPrompt(int id, const QString& title, const QString& prompt, const QString& b1, const QString& b2);
+    // The status line setter of Connect: sets lStatus and remembers the text as LastStatus.
+    void SetStatus(const QString& text);
+
+    // Controls.
+    QWidget* Rectangle1;
+    QLabel* Label1;
+    QLabel* Label5;
+    QLabel* Label7;
+    QLabel* Label8;
+    QPushButton* bConnect;
+    QPushButton* bInstall;
+    QPushButton* bCancel;
+    QPushButton* bUninstall;
+    QPushButton* bOptions;
+    QPushButton* btechSupport;
+    QPushButton* bKDOptions;
+    QLabel* Label4;
+    QLineEdit* ekey;
+    QLabel* lOffline;
+    QPushButton* bRepairAll;
+    QPushButton* bReinstallAll;
+    QPushButton* bSkipAll;
+    QLabel* lCustomer;
+    QLabel* lStatus;
+    QLabel* Label6;
+    QLabel* Label2; // hidden: the worker's last action
+    QProgressBar* pbar;
+    QLabel* imgHome;
+    QLabel* Label9;
+    QWidget* Rectangle2;
+    QLabel* Label3;
+    QTimer* Timer1;
+    QGraphicsDropShadowEffect* shadowConnect;
+    QGraphicsDropShadowEffect* shadowInstall;
+
+    // Start-up state.
+    int ServerMode = 1;
+    std::vector<std::string> HostList;
+    bool UseDPIX = false;
+    int DPIXOverride = 96;
+    bool GFX_DXS = false;
+    bool GFX_DX9 = false;
+    bool GFX_D2D = true;
+    bool SOT = false;
+    bool APSMode = false;
+    int PriorityMode = 1;
+    int GUIScale = 5;
+    int ForceMenuMode = -1;
+    bool HostsClosed = false;
+    bool InTimer = false;
+    bool Connecting = false;
+    int ActiveDownload = -1;
+    std::string LastHost = "xxx";
+    std::string LastMID;
+    bool IniExisted = false;
+    bool NewInstallation = true;
+    bool OfflineMode = false;
+    std::string CurVersion;
+    std::string ServerStatus;
+    std::string KD3DataFolder;
+    bool InstallVST64 = false;
+    bool InstallVST32 = false;
+    bool InstallAAX = false;
+    bool InstallAIOnly = false;
+    bool UseKD3 = false;
+    bool InstallBetas = false;
+    bool CreateOffline = false;
+    bool UninstallerRan = false;
+    StatusTexts Status;
+
+    FolderSet Folders;
+    ServerConfig Server;
+    Log log;
+    WorkerShared Shared;
+    std::unique_ptr<TcvDLThread> Worker;
+    std::unique_ptr<IniFile> Profile; // installer.ini, open for the whole run
+    IniFile KMIni;                    // km4.ini from the server, in memory only
+
+    // Handlers.
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void Timer1Timer();
+    void bConnectClick();
+    void Label7Click();
+    void Label8Click();
+    void Label9Click();
+
+signals:
+    // Connect has started (by a click or by EMBED).
+    void connectStarted();
+    // Start-up or a handler decided that the program ends now.
+    void programEnding();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createControls();
+    void applyLook();
+    // Posts a worker command and waits, keeping the window painted (no user input is handled meanwhile).
+    void runWorker(int command);
+    std::string fetch(const std::string& path);
+    void writeLog(const std::string& line);
+    void endProgram();
+    void startUpServerChecks();
+    bool offerUpdate();
+    void loadHomePicture(const std::string& file);
+
     Platform& m_platform;
-    bool m_embedded;
+    std::vector<std::string> m_arguments;
+    std::string m_ownPath;
+    bool m_shown = false;
+    bool m_programEnded = false;
+    bool m_waiting = false;
+    bool m_closed = false;
 };
 
 } // namespace k4m

@@ -51,13 +51,13 @@ protected:
         fs::permissions(root / "bin/pkexec", fs::perms(0755));
     }
 
-    // Runs the program as an unprivileged user who cannot write the plug-in folder.
-    int runUnprivileged(const std::vector<std::string>& arguments) {
+    // Runs the program as an unprivileged user who cannot write the plug-in folder (unless the test opened it).
+    int runUnprivileged(const std::vector<std::string>& arguments, bool folderClosed = true) {
         std::vector<std::string> argv;
         if (::geteuid() == 0) {
             // Owned by root and not writable for others: closed to "nobody".
             argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-        } else {
+        } else if (folderClosed) {
             fs::permissions(pluginFolder, fs::perms(0555));
         }
         argv.insert(argv.end(), {"env", "-u", "PKEXEC_UID", "HOME=" + home.string(),
@@ -113,7 +113,7 @@ TEST_F(ElevationTest, NoPromptWhenTheUserMayWriteTheTarget) {
     }
     fs::permissions(pluginFolder / "kandoro4.dll", fs::perms(0666));
     fs::permissions(pluginFolder / "soundK7.dll", fs::perms(0666));
-    ASSERT_EQ(runUnprivileged({"CPY", "ALL"}), 0);
+    ASSERT_EQ(runUnprivileged({"CPY", "ALL"}, false), 0);
     EXPECT_EQ(pkexecLog(), "");
     EXPECT_EQ(readFile(pluginFolder / "kandoro4.dll"), "k4 64");
 }

@@ -167,7 +167,8 @@ TEST_F(PosixPlatformTest, ConnectivityNeedsARunningInterfaceBesidesLoopback) {
         const char* expected;
     };
     for (const Case& c : {Case{"ip link set lo up", "0\n"},
-                          Case{"ip tuntap add k4m0 mode tap && ip link set k4m0 up", "0\n"}, // up, no carrier
+                          // up, but its peer is down: no carrier
+                          Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up", "0\n"},
                           Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up && ip link set k4m1 up",
                                "1\n"}}) {
         Child probe({"unshare", "-rn", "sh", "-c", std::string(c.setup) + " && " + K4M_PLATFORM_PROBE + " connected"});

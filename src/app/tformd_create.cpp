@@ -1,0 +1,214 @@
+// The main window's creation handler: everything before the window is first shown.
+#include "app/startup_rules.h"
+#include "app/tformd.h"
+#include "core/server_requests.h"
+#include "core/settings_keys.h"
+#include "core/text_file.h"
+#include "core/text_util.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <filesystem>
+
+namespace k4m {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::exists(path, ec);
+}
+
+} // namespace
+
+void TformD::FormCreate() {
+    m_ownPath = m_platform.ownExecutablePath();
+
+    // 1. A program inside a Zip archive cannot find its own files.
+    if (startedFromZipArchive(m_ownPath)) {
+        ModalPrompt(0, QStringLiteral("Error"),
+                    QStringLiteral("The manager cannot be run from a ZIP archive. Please extract to a folder of your "
+                                   "choice and then run the manager from there."),
+                    QStringLiteral("OK"), QString());
+        endProgram();
+        return;
+    }
+
+    // 2. Initial state.
+    setProperty("started", true);
+    style()->unpolish(this);
+    style()->polish(this);
+    lCustomer->clear();
+    lStatus->clear();
+    Status.overrideText.clear();
+    Folders = resolveFolderSet(m_platform, m_ownPath);
+    Server = loadServerConfig(joinPath(Folders.managerFolder, "server.ini"));
+
+    // 3. Quick connectivity test.
+    try {
+        if (!m_platform.hasNetworkConnection()) {
+            Folders.dataFolder = Folders.managerFolder;
+            if (exists(Folders.offlineFolder())) {
+                OfflineMode = true;
+            } else {
+                ModalPrompt(0, QStringLiteral("ERROR"), QStringLiteral("No Internet connection detected!"),
+                            QStringLiteral("OK"), QString());
+                endProgram();
+                return;
+            }
+        }
+    } catch (const std::exception&) {
+    }
+
+    // 4. The download worker lives until the window closes.
+    HttpSettings http;
+    http.caFile = Server.caFile;
+    http.connectTimeoutSeconds = Server.connectTimeoutSeconds;
+    http.stallTimeoutSeconds = Server.stallTimeoutSeconds;
+    Worker = std::make_unique<TcvDLThread>(Shared, &log, http);
+    Worker->Start();
+
+    // 5. Probe a well-known site: without an answer there is no Internet for this manager.
+    Worker->dldURL = Server.probe;
+    runWorker(CmdProbe);
+    if (Shared.lastStatusCode != 200) {
+        Folders.dataFolder = Folders.managerFolder;
+        if (!exists(Folders.offlineFolder())) {
+            ModalPrompt(0, QStringLiteral("ERROR"),
+                        QString::fromStdString(probeFailureText(Shared.lastRequestError.get())), QStringLiteral("OK"),
+                        QString());
+            endProgram();
+            return;
+        }
+        OfflineMode = true;
+    }
+    Shared.offlineMode = OfflineMode;
+
+    // 6. Offline: the key comes with the offline package.
+    if (OfflineMode) {
+        try {
+            ekey->setText(QString::fromStdString(trim(LoadString(joinPath(joinPath(Folders.dataFolder, "Offline"), "key.dat")))));
+        } catch (const std::exception&) {
+        }
+        ekey->setEnabled(false);
+    }
+
+    // 7.-8. The product folder must stay writable for the plug-in, whoever runs the host.
+    m_platform.createFolderOpenToEveryone(Folders.productFolder);
+
+    // 9. Whether an installation is present.
+    IniExisted = exists(Folders.pluginSettingsPath());
+    NewInstallation = !IniExisted;
+
+    // 10. Installer folder and log.
+    std::error_code ec;
+    if (!Folders.installerFolder.empty()) fs::create_directories(Folders.installerFolder, ec);
+    log.open(Folders.logPath());
+    GUIScale = 5;
+
+    // 11. The plug-in's display settings.
+    if (IniExisted) {
+        try {
+            IniFile plugin(Folders.pluginSettingsPath());
+            plugin.load();
+            const char* g = plugin::kGeneral;
+            DPIXOverride = plugin.readInteger(g, plugin::DPIXOverride.name, DPIXOverride);
+            UseDPIX = plugin.readBool(g, plugin::UseDPIX.name, UseDPIX);
+            GFX_DXS = plugin.readBool(g, plugin::GFX_DXS.name, GFX_DXS);
+            GFX_DX9 = plugin.readBool(g, plugin::GFX_DX9.name, GFX_DX9);
+            GFX_D2D = plugin.readBool(g, plugin::GFX_D2D.name, GFX_D2D);
+            SOT = plugin.readBool(g, plugin::ForceMenuSOT.name, SOT);
+            APSMode = plugin.readBool(g, plugin::APSMode.name, APSMode);
+            PriorityMode = plugin.readInteger(g, plugin::PriorityMode.name, PriorityMode);
+            GUIScale = plugin.readInteger(g, plugin::GUIScale.name, GUIScale);
+            ForceMenuMode = plugin.readInteger(g, plugin::ForceMenuMode.name, ForceMenuMode);
+        } catch (const std::exception&) {
+        }
+    }
+
+    // 12.
+    writeLog(kBanner);
+    writeLog(OfflineMode ? "Install Mode: Offline" : "Install Mode: Online");
+    writeLog("Manager location: " + m_ownPath);
+    writeLog("Verifying directories.");
+
+    // 13.
+    writeLog("KD3 folder: " + Folders.previousGenerationFolder);
+    writeLog(exists(Folders.proToolsFolder) ? "Pro Tools plugin folder: " + Folders.proToolsFolder
+                                            : std::string("Pro Tools plugin folder: N/A"));
+
+    // 14. The host program the plug-in last ran in, to be ended before an installation.
+    LastHost = "xxx";
+    try {
+        if (exists(Folders.pluginLogPath())) LastHost = lastHostFromPluginLog(readTextFile(Folders.pluginLogPath()));
+    } catch (const std::exception&) {
+        LastHost = "xxx";
+    }
+
+    // 15. The previous generation's sound data.
+    if (exists(Folders.previousSettingsPath())) {
+        try {
+            IniFile previousSettings(Folders.previousSettingsPath());
+            previousSettings.load();
+            KD3DataFolder = read(previousSettings, previous::DataPath);
+        } catch (const std::exception&) {
+        }
+        writeLog("KD3 Data Folder: " + KD3DataFolder);
+    } else {
+        writeLog("KD3 settings not found [" + Folders.previousSettingsPath() + "]");
+    }
+
+    // 16. The manager profile, open until the window closes.
+    Profile = std::make_unique<IniFile>(Folders.profilePath(), true);
+    if (exists(Folders.profilePath())) {
+        writeLog("Loading profile");
+        try {
+            Profile->load();
+        } catch (const std::exception&) {
+        }
+        const std::string cid = read(*Profile, profile::CID);
+        LastMID = read(*Profile, profile::LastMID);
+        CreateOffline = read(*Profile, profile::CreateOffline);
+        lOffline->setVisible(CreateOffline);
+        if (!OfflineMode) ekey->setText(QString::fromStdString(cid));
+    } else {
+        writeLog("Creating profile");
+    }
+    Shared.profile = Profile.get();
+    Shared.createOffline = CreateOffline;
+
+    // 17. Folder choices.
+    writeLog("Checking system data");
+    try {
+        writeLog("Retrieving folder selections");
+        applyProfileFolders(Folders, *Profile, OfflineMode);
+    } catch (const std::exception& e) {
+        writeLog(std::string("Error obtaining folder selections: ") + e.what());
+    }
+
+    // 18. Format choices: only 1 means install.
+    InstallVST64 = read(*Profile, profile::InstallVST64) == FormatInstall;
+    InstallVST32 = read(*Profile, profile::InstallVST32) == FormatInstall;
+    InstallAAX = read(*Profile, profile::InstallAAX) == FormatInstall;
+    InstallAIOnly = read(*Profile, profile::InstallAIOnly);
+    UseKD3 = read(*Profile, profile::UseKD3);
+    InstallBetas = read(*Profile, profile::InstallBetas);
+
+    // 19. What the server says; asked in offline mode too, where the answers are errors nobody reads.
+    writeLog("Checking official manager version number");
+    CurVersion = fetch(server::kVersionPath);
+    writeLog("Checking information server status");
+    ServerStatus = fetch(server::kStatusPath);
+
+    // 20.-22.
+    bUninstall->setEnabled(!NewInstallation);
+    if (exists(Folders.installerFile("homescreen.jpg"))) loadHomePicture(Folders.installerFile("homescreen.jpg"));
+    writeLog("Initialization complete");
+    writeLog("");
+}
+
+} // namespace k4m
