@@ -10,7 +10,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libssl-dev zlib1g-dev libzip-dev
     libcpp-httplib-dev
     # tests
-    libgtest-dev libgmock-dev xvfb xauth fonts-dejavu-core util-linux iproute2 procps
+    libgtest-dev libgmock-dev xvfb xauth fonts-dejavu-core
+    # the window's font: Wine's Tahoma
+    fonts-wine util-linux iproute2 procps
     # tools the manager starts or the tests and benchmarks measure against
     xdg-utils openssl curl unzip ca-certificates
 )

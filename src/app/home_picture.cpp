@@ -79,12 +79,12 @@ QImage builtInHomePicture() {
     title.setBold(true);
     p.setFont(title);
     p.setPen(QColor(0xEA, 0xE3, 0xD9));
-    p.drawText(QRectF(70, 470, 700, 140), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("KANDORO 4"));
+    p.drawText(QRectF(70, 90, 900, 140), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("KANDORO 4"));
     QFont subtitle(QStringLiteral("Tahoma"));
     subtitle.setPixelSize(40);
     p.setFont(subtitle);
     p.setPen(QColor(0xC1, 0xAF, 0x95));
-    p.drawText(QRectF(76, 600, 700, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Your drummer, in every song."));
+    p.drawText(QRectF(76, 220, 900, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Your drummer, in every song."));
     return image;
 }
 

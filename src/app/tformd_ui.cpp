@@ -3,6 +3,7 @@
 #include "app/tformd.h"
 
 #include <QFile>
+#include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
@@ -14,6 +15,18 @@
 
 // The style sheet lives in a resource of this static library; it must be registered by name.
 static void registerResources() { Q_INIT_RESOURCE(resources); }
+
+// The window is laid out for Tahoma. Linux desktops rarely have it; Wine's metric-compatible Tahoma is
+// used when it is installed, otherwise Qt falls back to a font of its choice.
+static void provideTahoma() {
+    static const bool done = [] {
+        if (QFontDatabase::families().contains(QStringLiteral("Tahoma"))) return true;
+        for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+            QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+        return true;
+    }();
+    (void)done;
+}
 
 namespace k4m {
 
@@ -62,6 +75,7 @@ void makeLink(QLabel* link, QObject* filter) {
 } // namespace
 
 void TformD::createControls() {
+    provideTahoma();
     setObjectName(QStringLiteral("formD"));
     setWindowTitle(QStringLiteral("Kandoro Manager"));
     setFixedSize(800, 600);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -17,8 +18,11 @@ QString plain(QString text) { return text.remove(QLatin1Char('&')); }
 void record(QWidget* dialog, ModalSeen& seen) {
     seen.seen = true;
     seen.title = dialog->windowTitle();
+    if (auto* header = dialog->findChild<QLabel*>(QStringLiteral("lHeader"))) seen.header = header->text();
     if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
         seen.text = box->text();
+    } else if (auto* prompt = dialog->findChild<QTextEdit*>(QStringLiteral("tPrompt"))) {
+        seen.text = prompt->toPlainText();
     } else {
         QStringList texts;
         for (auto* label : dialog->findChildren<QLabel*>()) {

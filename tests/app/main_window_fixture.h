@@ -1,0 +1,97 @@
+#pragma once
+
+// A main window started in-process against the local HTTPS server, with its own home and manager folders.
+#include "app/tformd.h"
+#include "core/server_requests.h"
+#include "child_process.h"
+#include "https_server.h"
+#include "modal_answer.h"
+#include "platform/posix/posix_platform.h"
+#include "temp_dir.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace k4m::test {
+
+// The real platform, but the program file lies where the test says and the network test answers as the
+// test says; link openings are recorded instead of starting a browser.
+class TestPlatform : public posix::PosixPlatform {
+public:
+    std::string ownPath;
+    bool connected = true;
+    std::vector<std::string> opened;
+
+    std::string ownExecutablePath() const override { return ownPath; }
+    bool hasNetworkConnection() const override { return connected; }
+    void shellOpen(const std::string& target) override { opened.push_back(target); }
+};
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        managerFolder = root.path() / "Manager";
+        useProgramPath(managerFolder / "Kandoro4Manager.exe");
+        writeFile(managerFolder / "server.ini", "[Server]\r\nBase=" + server.base() + "\r\nCAFile=" + server.caFile() +
+                                                    "\r\nProbe=" + server.base() + "/probe\r\nWebsite=https://site.example\r\n"
+                                                    "StallTimeout=2\r\n");
+        server.on("/probe", sim::answer::body("home"));
+        serve(server::kVersionPath, "1.2.6");
+        serve(server::kStatusPath, "OK");
+        serve(server::kPromotionPath, "NONE");
+        serve(server::kGlobalSettingsPath, "[General]\r\nHomeScreen=0\r\n");
+        serve(server::kInstallInfoPath, "Welcome to Kandoro 4");
+        serve(server::kMessagesPath, "Nothing new");
+    }
+
+    void useProgramPath(const std::filesystem::path& path) {
+        writeFile(path, "#!/bin/sh\nexit 0\n");
+        std::filesystem::permissions(path, std::filesystem::perms(0755));
+        platform.ownPath = path.string();
+    }
+
+    void serve(const std::string& path, const std::string& text) { server.on(path, sim::answer::body(text)); }
+
+    std::filesystem::path product() const { return home.dataHome() / "Kandoro4"; }
+    std::filesystem::path installer() const { return product() / "Installer"; }
+
+    // A product folder as an earlier installation leaves it.
+    void installationPresent() { writeFile(product() / "kandoro4.ini", "[General]\r\nGUIScale=7\r\n"); }
+
+    // Creates the window (the creation handler runs), shows it and waits until the first-show handler is done
+    // or the program ended. Prompts are answered by the watchers the test armed before.
+    TformD& start(std::vector<std::string> arguments = {}) {
+        window = std::make_unique<TformD>(platform, std::move(arguments));
+        if (window->startupAborted()) return *window;
+        window->show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->Timer1->isActive() || window->programEnded(); }, 20000));
+        return *window;
+    }
+
+    // Answers the first-start notice so that a start runs through.
+    std::shared_ptr<ModalSeen> acceptNotice() { return clickOnNextModal("OK"); }
+
+    bool logHas(const std::string& line) const {
+        const auto lines = window->log.lines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    bool requested(const std::string& path) const {
+        const auto all = server.requests();
+        return std::find(all.begin(), all.end(), path) != all.end();
+    }
+
+    IsolatedHome home;
+    TempDir root;
+    sim::HttpsServer server;
+    TestPlatform platform;
+    std::filesystem::path managerFolder;
+    std::unique_ptr<TformD> window;
+};
+
+} // namespace k4m::test
