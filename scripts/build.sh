@@ -10,4 +10,5 @@ cmake -S "$here" -B "$here/$folder" -G Ninja "$@" > "$here/$folder/configure.log
     cat "$here/$folder/configure.log"
     exit 1
 }
-cmake --build "$here/$folder" --parallel "$(nproc)" ${K4M_BUILD_TARGET:+--target "$K4M_BUILD_TARGET"}
+# shellcheck disable=SC2086 # several targets may be named, separated by blanks
+cmake --build "$here/$folder" --parallel "$(nproc)" ${K4M_BUILD_TARGET:+--target $K4M_BUILD_TARGET}

@@ -55,7 +55,7 @@ std::string makeTemporaryFolder() {
 
 char generatedByte(uint64_t i) { return patternTable()[i % kPatternPeriod]; }
 
-HttpsServer::HttpsServer(const std::string& certificateFolder) {
+HttpsServer::HttpsServer(const std::string& certificateFolder, int port) {
     std::string folder = certificateFolder;
     if (folder.empty()) folder = m_ownFolder = makeTemporaryFolder();
     const GeneratedCertificate certificate = generateCertificate(folder);
@@ -69,7 +69,8 @@ HttpsServer::HttpsServer(const std::string& certificateFolder) {
     auto route = [this](const httplib::Request& request, httplib::Response& response) { dispatch(request, response); };
     m_server->Get(".*", route);
     m_server->Post(".*", route);
-    m_port = m_server->bind_to_any_port("127.0.0.1");
+    if (port == 0) m_port = m_server->bind_to_any_port("127.0.0.1");
+    else m_port = m_server->bind_to_port("127.0.0.1", port) ? port : -1;
     if (m_port <= 0) throw std::runtime_error("the HTTPS server could not bind to 127.0.0.1");
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
 }

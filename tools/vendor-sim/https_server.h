@@ -26,8 +26,9 @@ using Handler = std::function<void(const httplib::Request&, httplib::Response&)>
 // may be added or replaced at any time; a path without a handler answers 404.
 class HttpsServer {
 public:
-    // The certificate and key go to `certificateFolder` (a fresh temporary folder when empty).
-    explicit HttpsServer(const std::string& certificateFolder = {});
+    // The certificate and key go to `certificateFolder` (a fresh temporary folder when empty). Port 0 lets
+    // the system choose a free one.
+    explicit HttpsServer(const std::string& certificateFolder = {}, int port = 0);
     ~HttpsServer();
     HttpsServer(const HttpsServer&) = delete;
     HttpsServer& operator=(const HttpsServer&) = delete;

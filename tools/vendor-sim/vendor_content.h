@@ -1,0 +1,24 @@
+#pragma once
+
+#include "https_server.h"
+
+#include <string>
+
+namespace k4m::sim {
+
+// Answers every request from a content folder: a static file under its server path, and the vendor script's
+// commands from files under "kd4_main/COM<n>/" named after the most specific value of the request (MID for
+// command 11, DID for 13, EID otherwise) or "default". An answer file whose text starts with "REDIRECT "
+// redirects to the address that follows. "/" answers 200 (the connectivity probe). Paths that would leave
+// the folder answer 404.
+Handler contentFolder(const std::string& folder);
+
+// A fault knob given as "KIND" or "KIND:ARGUMENT": status:CODE, cut:BYTES, stall:BYTES, nolength,
+// redirect:LOCATION. Throws std::invalid_argument for anything else.
+Handler faultHandler(const HttpsServer& server, const std::string& knob, const std::string& contentFile);
+
+// Writes a small demo vendor into `folder`: start-up files, global settings, host list, licence, a login that
+// accepts every key.
+void makeDemoContent(const std::string& folder);
+
+} // namespace k4m::sim
