@@ -1,6 +1,7 @@
 // The first show of the main window: server status, self-update, self-copy, promotion, global settings,
 // home picture, first-start notice.
 #include "app/busy_cursor.h"
+#include "app/entry_decision.h"
 #include "app/startup_rules.h"
 #include "app/tformd.h"
 #include "core/file_ops.h"
@@ -36,7 +37,7 @@ void TformD::FormShow() {
     if (m_programEnded) return;
     Timer1->start();
     if (ekey->text().isEmpty()) Label6->setText(QString::fromStdString(hintText(false, true)));
-    if (!m_arguments.empty() && m_arguments[0] == "EMBED") bConnectClick();
+    if (startedEmbedded(m_arguments)) bConnectClick();
 }
 
 void TformD::startUpServerChecks() {

@@ -390,6 +390,14 @@ TEST_F(MainWindowTest, TimerMasksLongKeysAndBlinksTheHint) {
     EXPECT_NE(w.Label6->styleSheet(), first);
 }
 
+TEST_F(MainWindowTest, StatusSetterRemembersTheLastStatus) {
+    installationPresent();
+    auto& w = start();
+    w.SetStatus(QStringLiteral("Retrieving product catalog..."));
+    EXPECT_EQ(w.lStatus->text(), "Retrieving product catalog...");
+    EXPECT_EQ(w.Status.lastStatus, "Retrieving product catalog...");
+}
+
 TEST_F(MainWindowTest, ClosingDuringAnInstallationAsks) {
     installationPresent();
     auto& w = start();
