@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
+#include <stdexcept>
 #include <string>
 #include <sys/resource.h>
-#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -34,7 +34,8 @@ struct ChildRun {
 // Runs a program to its end and measures its wall time and peak memory.
 ChildRun runMeasured(const std::vector<std::string>& argv) {
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     const auto start = Clock::now();
     pid_t pid = -1;
@@ -108,11 +109,13 @@ int main(int argc, char** argv) {
     const std::string small = server.base() + "/km4.ver";
     {
         std::ofstream config(work / "curl-fetch.cfg");
-        for (int i = 0; i < requests; ++i) config << "url = \"" << small << "\"\noutput = \"/dev/null\"\n";
+        for (int i = 0; i < requests; ++i)
+            config << "url = \"" << small << "\"\noutput = \"/dev/null\"\n";
     }
     ChildRun curlFetch, oursFetch;
     for (int round = 0; round < 3; ++round) {
-        const ChildRun c = runMeasured({"curl", "-s", "--fail", "--cacert", ca, "-K", (work / "curl-fetch.cfg").string()});
+        const ChildRun c =
+            runMeasured({"curl", "-s", "--fail", "--cacert", ca, "-K", (work / "curl-fetch.cfg").string()});
         const ChildRun o = runMeasured({client, "fetch", small, std::to_string(requests), ca});
         if (c.exitCode != 0 || o.exitCode != 0) return std::fprintf(stderr, "fetch failed\n"), 1;
         if (round == 0 || c.seconds < curlFetch.seconds) curlFetch = c;

@@ -7,10 +7,13 @@ namespace k4m {
 
 void BusyCursor(int state) {
     if (state == 1) {
-        if (QApplication::overrideCursor() != nullptr) QApplication::changeOverrideCursor(Qt::WaitCursor);
-        else QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (QApplication::overrideCursor() != nullptr)
+            QApplication::changeOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::setOverrideCursor(Qt::WaitCursor);
     } else if (state == 0) {
-        while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
+        while (QApplication::overrideCursor() != nullptr)
+            QApplication::restoreOverrideCursor();
     }
 }
 

@@ -30,11 +30,17 @@ struct FormatBlock {
 };
 
 const FormatBlock kBlocks[] = {
-    {profile::InstallVST64, "[6]", "64",
+    {profile::InstallVST64,
+     "[6]",
+     "64",
      {{profile::VST64, "kandoro4.dll", Kind::File}, {profile::SK7_VST64, "soundK7.dll", Kind::File}}},
-    {profile::InstallVST32, "[3]", "32",
+    {profile::InstallVST32,
+     "[3]",
+     "32",
      {{profile::VST32, "kandoro4.dll", Kind::File}, {profile::SK7_VST32, "soundK7.dll", Kind::File}}},
-    {profile::InstallAAX, "[A]", "aax",
+    {profile::InstallAAX,
+     "[A]",
+     "aax",
      {{profile::AAX, "Kandoro4.aaxplugin", Kind::Bundle}, {profile::AAX_SK7, "soundK7.aaxplugin", Kind::Bundle}}},
 };
 
@@ -56,16 +62,21 @@ void copyBinary(Platform& platform, const IniFile& ini, const std::string& produ
                 const Binary& binary) {
     const std::string target = read(ini, binary.targetKey);
     const std::string parent = parentFolder(target);
-    if (parent.empty()) throw fs::filesystem_error("no target folder", target, std::make_error_code(std::errc::invalid_argument));
+    if (parent.empty())
+        throw fs::filesystem_error("no target folder", target, std::make_error_code(std::errc::invalid_argument));
     if (!acceptableTarget(target, binary) || isSymlink(target)) return;
 
     fs::create_directories(parent);
     const fs::path source = fs::path(productFolder) / "bin" / block.stagingFolder / binary.fileName;
     if (binary.kind == Kind::File) {
-        if (!fs::is_regular_file(source)) throw fs::filesystem_error("missing source", source, std::make_error_code(std::errc::no_such_file_or_directory));
+        if (!fs::is_regular_file(source))
+            throw fs::filesystem_error("missing source", source,
+                                       std::make_error_code(std::errc::no_such_file_or_directory));
         copyFileReplacing(source, target);
     } else {
-        if (!fs::is_directory(source)) throw fs::filesystem_error("missing source", source, std::make_error_code(std::errc::no_such_file_or_directory));
+        if (!fs::is_directory(source))
+            throw fs::filesystem_error("missing source", source,
+                                       std::make_error_code(std::errc::no_such_file_or_directory));
         copyTree(source, target);
         platform.runSystemAttributeCommand(std::string("+S ") + binary.fileName, platform.proToolsPluginFolder());
     }
@@ -103,7 +114,8 @@ int runCopyMode(Platform& platform, const std::vector<std::string>& arguments) {
         for (const FormatBlock& block : kBlocks) {
             if (read(ini, block.choice) != FormatInstall) continue;
             try {
-                for (const Binary& binary : block.binaries) copyBinary(platform, ini, productFolder, block, binary);
+                for (const Binary& binary : block.binaries)
+                    copyBinary(platform, ini, productFolder, block, binary);
             } catch (const std::exception& e) {
                 // An error ends this format block only; the next block still runs.
                 refused = refused || refusedForLackOfRights(e);
@@ -124,7 +136,8 @@ int runDeleteMode(Platform& platform, const std::vector<std::string>& arguments)
         const IniFile ini = loadProfile(platform);
         for (const FormatBlock& block : kBlocks) {
             if (!all && which.find(block.marker) == std::string::npos) continue;
-            for (const Binary& binary : block.binaries) deleteBinary(platform, ini, binary);
+            for (const Binary& binary : block.binaries)
+                deleteBinary(platform, ini, binary);
         }
         if (all) {
             const std::string productFolder = productFolderOf(platform.commonAppDataFolder());

@@ -84,7 +84,8 @@ QImage builtInHomePicture() {
     subtitle.setPixelSize(40);
     p.setFont(subtitle);
     p.setPen(QColor(0xC1, 0xAF, 0x95));
-    p.drawText(QRectF(76, 220, 900, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Your drummer, in every song."));
+    p.drawText(QRectF(76, 220, 900, 60), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Your drummer, in every song."));
     return image;
 }
 

@@ -7,7 +7,9 @@
 
 namespace k4m {
 
-bool startedFromZipArchive(const std::string& ownExecutablePath) { return containsText(ownExecutablePath, ".zip"); }
+bool startedFromZipArchive(const std::string& ownExecutablePath) {
+    return containsText(ownExecutablePath, ".zip");
+}
 
 std::string lastHostFromPluginLog(const std::string& logText) {
     const std::string marker = "Host Path: ";
@@ -50,14 +52,20 @@ bool isNewerVersion(const std::string& serverVersion, const std::string& ownVers
     std::vector<unsigned long> server;
     std::vector<unsigned long> own;
     if (!versionParts(serverVersion, server) || !versionParts(ownVersion, own)) return false;
-    while (server.size() < own.size()) server.push_back(0);
-    while (own.size() < server.size()) own.push_back(0);
+    while (server.size() < own.size())
+        server.push_back(0);
+    while (own.size() < server.size())
+        own.push_back(0);
     return server > own;
 }
 
-std::string versionDigits(const std::string& version) { return replaceAll(version, ".", ""); }
+std::string versionDigits(const std::string& version) {
+    return replaceAll(version, ".", "");
+}
 
-std::string updateCopyName(const std::string& serverVersion) { return "km4u_" + versionDigits(serverVersion) + ".exe"; }
+std::string updateCopyName(const std::string& serverVersion) {
+    return "km4u_" + versionDigits(serverVersion) + ".exe";
+}
 
 std::string probeFailureText(const std::string& lastRequestError) {
     return lastRequestError +
@@ -76,6 +84,8 @@ std::string hintText(bool offlineMode, bool keyEmpty) {
     return "Click CONNECT to begin...";
 }
 
-bool showsPromotion(const std::string& answer) { return answer != "NONE" && answer.rfind("ERROR: ", 0) != 0; }
+bool showsPromotion(const std::string& answer) {
+    return answer != "NONE" && answer.rfind("ERROR: ", 0) != 0;
+}
 
 } // namespace k4m

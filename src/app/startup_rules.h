@@ -38,6 +38,8 @@ std::string hintText(bool offlineMode, bool keyEmpty);
 bool showsPromotion(const std::string& answer);
 
 // Long customer keys are shown masked.
-inline bool masksKey(size_t keyLength) { return keyLength > 10; }
+inline bool masksKey(size_t keyLength) {
+    return keyLength > 10;
+}
 
 } // namespace k4m

@@ -27,9 +27,10 @@ bool TformD::FormCloseQuery() {
     if (UninstallerRan) return canClose;
     if (Worker && Worker->dldCommand == CmdInstallBatch) {
         try {
-            canClose = ModalPrompt(1, QStringLiteral("Cancel Installation"),
-                                   QStringLiteral("Installations are still in progress. Are you sure you want to exit?"),
-                                   QStringLiteral("YES"), QStringLiteral("NO")) == 1;
+            canClose =
+                ModalPrompt(1, QStringLiteral("Cancel Installation"),
+                            QStringLiteral("Installations are still in progress. Are you sure you want to exit?"),
+                            QStringLiteral("YES"), QStringLiteral("NO")) == 1;
         } catch (const std::exception&) {
             canClose = true;
         }

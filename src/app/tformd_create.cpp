@@ -91,7 +91,8 @@ void TformD::FormCreate() {
     // 6. Offline: the key comes with the offline package.
     if (OfflineMode) {
         try {
-            ekey->setText(QString::fromStdString(trim(LoadString(joinPath(joinPath(Folders.dataFolder, "Offline"), "key.dat")))));
+            ekey->setText(
+                QString::fromStdString(trim(LoadString(joinPath(joinPath(Folders.dataFolder, "Offline"), "key.dat")))));
         } catch (const std::exception&) {
         }
         ekey->setEnabled(false);

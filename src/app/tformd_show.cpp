@@ -55,7 +55,8 @@ void TformD::startUpServerChecks() {
     if (ServerStatus != "OK") {
         bConnect->setEnabled(false);
         shadowConnect->setEnabled(false);
-        ModalPrompt(0, QStringLiteral("SERVER STATUS"), QString::fromStdString(ServerStatus), QStringLiteral("OK"), QString());
+        ModalPrompt(0, QStringLiteral("SERVER STATUS"), QString::fromStdString(ServerStatus), QStringLiteral("OK"),
+                    QString());
         endProgram();
         return;
     }
@@ -121,9 +122,10 @@ bool TformD::offerUpdate() {
     writeLog("Manager version check");
     if (!isNewerVersion(CurVersion)) return true;
 
-    const int answer = ModalPrompt(1, QStringLiteral("Update"),
-                                   QString::fromStdString("A new version of the manager is available (" + CurVersion + ")"),
-                                   QStringLiteral("Yes, auto-update now"), QStringLiteral("No, close the manager instead"));
+    const int answer =
+        ModalPrompt(1, QStringLiteral("Update"),
+                    QString::fromStdString("A new version of the manager is available (" + CurVersion + ")"),
+                    QStringLiteral("Yes, auto-update now"), QStringLiteral("No, close the manager instead"));
     if (answer != 1) {
         endProgram();
         return false;

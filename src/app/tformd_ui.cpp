@@ -14,7 +14,9 @@
 #include <QTimer>
 
 // The style sheet lives in a resource of this static library; it must be registered by name.
-static void registerResources() { Q_INIT_RESOURCE(resources); }
+static void registerResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 // The window is laid out for Tahoma. Linux desktops rarely have it; Wine's metric-compatible Tahoma is
 // used when it is installed, otherwise Qt falls back to a font of its choice.
@@ -38,8 +40,7 @@ QFont tahoma(double pixels) {
     return font;
 }
 
-template <typename T>
-T* named(T* widget, const char* name) {
+template <typename T> T* named(T* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
@@ -118,8 +119,8 @@ void TformD::createControls() {
     bInstall->setEnabled(false);
     shadowInstall = glow(bInstall, "shadowInstall", QColor(0xDC, 0x14, 0x3C));
     shadowInstall->setEnabled(false);
-    bCancel = button(Rectangle1, "bCancel", QStringLiteral("Cancel"), QStringLiteral("Cancel running installation process"),
-                     {224, 42, 80, 22});
+    bCancel = button(Rectangle1, "bCancel", QStringLiteral("Cancel"),
+                     QStringLiteral("Cancel running installation process"), {224, 42, 80, 22});
     bCancel->setEnabled(false);
     bUninstall = button(Rectangle1, "bUninstall", QStringLiteral("Uninstall"),
                         QStringLiteral("Uninstall Kandoro from your computer"), {312, 42, 80, 22});
@@ -127,8 +128,9 @@ void TformD::createControls() {
                       QStringLiteral("Installation settings for your computer"), {400, 42, 105, 22});
     btechSupport = button(Rectangle1, "btechSupport", QStringLiteral("Email Tech Support"),
                           QStringLiteral("Click to send an email requesting technical support."), {552, 42, 120, 22});
-    bKDOptions = button(Rectangle1, "bKDOptions", QStringLiteral("Troubleshooting"),
-                        QStringLiteral("Various options for troubleshooting problems running Kandoro"), {680, 42, 113, 22});
+    bKDOptions =
+        button(Rectangle1, "bKDOptions", QStringLiteral("Troubleshooting"),
+               QStringLiteral("Various options for troubleshooting problems running Kandoro"), {680, 42, 113, 22});
 
     Label4 = label(Rectangle1, "Label4", QStringLiteral("Customer Key"), {10, 72, 79, 17});
     ekey = named(new QLineEdit(Rectangle1), "ekey");
@@ -140,7 +142,8 @@ void TformD::createControls() {
     bRepairAll = button(Rectangle1, "bRepairAll", QStringLiteral("Repair All"), QString(), {552, 70, 72, 22});
     bReinstallAll = button(Rectangle1, "bReinstallAll", QStringLiteral("Re-Install All"), QString(), {632, 70, 80, 22});
     bSkipAll = button(Rectangle1, "bSkipAll", QStringLiteral("Skip All"), QString(), {720, 70, 73, 22});
-    for (QPushButton* b : {bRepairAll, bReinstallAll, bSkipAll}) b->hide();
+    for (QPushButton* b : {bRepairAll, bReinstallAll, bSkipAll})
+        b->hide();
 
     // The hint lies along the bottom of the header, under the customer and status lines.
     Label6 = label(Rectangle1, "Label6", QStringLiteral("Click CONNECT to begin..."), {0, 96, 800, 49});
@@ -181,15 +184,24 @@ void TformD::applyLook() {
 
 bool TformD::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == Label7) Label7Click();
-        else if (watched == Label8) Label8Click();
-        else if (watched == Label9) Label9Click();
+        if (watched == Label7)
+            Label7Click();
+        else if (watched == Label8)
+            Label8Click();
+        else if (watched == Label9)
+            Label9Click();
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void TformD::Label7Click() { m_platform.shellOpen(Server.website + "/kandoro4_quickstart.html"); }
-void TformD::Label8Click() { m_platform.shellOpen(Server.website + "/kandoro4_feed.html"); }
-void TformD::Label9Click() { m_platform.shellOpen(Server.website + "/buy.html"); }
+void TformD::Label7Click() {
+    m_platform.shellOpen(Server.website + "/kandoro4_quickstart.html");
+}
+void TformD::Label8Click() {
+    m_platform.shellOpen(Server.website + "/kandoro4_feed.html");
+}
+void TformD::Label9Click() {
+    m_platform.shellOpen(Server.website + "/buy.html");
+}
 
 } // namespace k4m

@@ -1,7 +1,7 @@
 #include "app/update_swap.h"
 
-#include "core/text_util.h"
 #include "core/file_ops.h"
+#include "core/text_util.h"
 
 #include <filesystem>
 

@@ -21,8 +21,9 @@ int runUpdateSwapMode(Platform& platform, const std::string& ownExecutablePath) 
         target = installUpdateCopy(ownExecutablePath);
     } catch (const std::exception& e) {
         BusyCursor(0);
-        QMessageBox::critical(nullptr, QStringLiteral("Kandoro 4 Manager"),
-                              QStringLiteral("The update could not be installed:\n%1").arg(QString::fromUtf8(e.what())));
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Kandoro 4 Manager"),
+            QStringLiteral("The update could not be installed:\n%1").arg(QString::fromUtf8(e.what())));
         return 1;
     }
     BusyCursor(0);

@@ -17,8 +17,10 @@ std::vector<std::string> archiveEntryComponents(std::string_view entryName) {
         current.clear();
     };
     for (const char c : name) {
-        if (c == '/' || c == '\\') finish();
-        else current += c;
+        if (c == '/' || c == '\\')
+            finish();
+        else
+            current += c;
     }
     finish();
     if (components.empty()) throw UnsafeEntryName("entry name without a file: " + name);
@@ -34,7 +36,8 @@ fs::path prepareInside(const fs::path& root, const std::vector<std::string>& com
         const fs::file_status status = fs::symlink_status(place);
         if (status.type() == fs::file_type::symlink)
             throw UnsafeEntryName("a link on the way out of the folder: " + place.string());
-        if (status.type() == fs::file_type::not_found) fs::create_directory(place);
+        if (status.type() == fs::file_type::not_found)
+            fs::create_directory(place);
         else if (status.type() != fs::file_type::directory)
             throw fs::filesystem_error("not a folder", place, std::make_error_code(std::errc::not_a_directory));
     }

@@ -19,8 +19,10 @@ void removeTree(const fs::path& path) {
     if (status.type() == fs::file_type::directory) {
         // Collect first: removing while iterating invalidates the iterator on some systems.
         std::vector<fs::path> children;
-        for (const auto& entry : fs::directory_iterator(path)) children.push_back(entry.path());
-        for (const auto& child : children) removeTree(child);
+        for (const auto& entry : fs::directory_iterator(path))
+            children.push_back(entry.path());
+        for (const auto& child : children)
+            removeTree(child);
     }
     fs::remove(path);
 }
@@ -50,8 +52,10 @@ void copyTree(const fs::path& source, const fs::path& target) {
         if (status.type() == fs::file_type::directory) {
             copyTree(entry.path(), destination);
         } else if (status.type() == fs::file_type::symlink) {
-            if (fs::symlink_status(destination).type() == fs::file_type::directory) removeTree(destination);
-            else fs::remove(destination);
+            if (fs::symlink_status(destination).type() == fs::file_type::directory)
+                removeTree(destination);
+            else
+                fs::remove(destination);
             fs::copy_symlink(entry.path(), destination);
         } else {
             if (fs::symlink_status(destination).type() == fs::file_type::directory) removeTree(destination);

@@ -22,14 +22,30 @@ std::string under(const std::string& folder, const char* name) {
 
 } // namespace
 
-std::string FolderSet::profilePath() const { return installerFile("installer.ini"); }
-std::string FolderSet::installerFile(const std::string& name) const { return under(installerFolder, name.c_str()); }
-std::string FolderSet::logPath() const { return installerFile("log.txt"); }
-std::string FolderSet::pluginSettingsPath() const { return under(productFolder, "kandoro4.ini"); }
-std::string FolderSet::pluginLogPath() const { return under(under(productFolder, "Logs"), "Kandoro Plugin Log.txt"); }
-std::string FolderSet::previousSettingsPath() const { return under(previousGenerationFolder, "kandoro3.ini"); }
-std::string FolderSet::offlineFolder() const { return under(managerFolder, "Offline"); }
-std::string FolderSet::updateFolder() const { return under(managerFolder, "Update"); }
+std::string FolderSet::profilePath() const {
+    return installerFile("installer.ini");
+}
+std::string FolderSet::installerFile(const std::string& name) const {
+    return under(installerFolder, name.c_str());
+}
+std::string FolderSet::logPath() const {
+    return installerFile("log.txt");
+}
+std::string FolderSet::pluginSettingsPath() const {
+    return under(productFolder, "kandoro4.ini");
+}
+std::string FolderSet::pluginLogPath() const {
+    return under(under(productFolder, "Logs"), "Kandoro Plugin Log.txt");
+}
+std::string FolderSet::previousSettingsPath() const {
+    return under(previousGenerationFolder, "kandoro3.ini");
+}
+std::string FolderSet::offlineFolder() const {
+    return under(managerFolder, "Offline");
+}
+std::string FolderSet::updateFolder() const {
+    return under(managerFolder, "Update");
+}
 
 FolderSet resolveFolderSet(const Platform& platform, const std::string& ownExecutablePath) {
     FolderSet f;
@@ -49,10 +65,13 @@ FolderSet resolveFolderSet(const Platform& platform, const std::string& ownExecu
 
 void applyProfileFolders(FolderSet& folders, const IniFile& profile, bool offlineMode) {
     using profile::kGeneral;
-    folders.vst64Folder = removeOneTrailingSeparator(profile.readString(kGeneral, profile::Plugin64Folder, folders.vst64Folder));
-    folders.vst32Folder = removeOneTrailingSeparator(profile.readString(kGeneral, profile::Plugin32Folder, folders.vst32Folder));
+    folders.vst64Folder =
+        removeOneTrailingSeparator(profile.readString(kGeneral, profile::Plugin64Folder, folders.vst64Folder));
+    folders.vst32Folder =
+        removeOneTrailingSeparator(profile.readString(kGeneral, profile::Plugin32Folder, folders.vst32Folder));
     if (!offlineMode)
-        folders.dataFolder = removeOneTrailingSeparator(profile.readString(kGeneral, profile::DataFolder, folders.dataFolder));
+        folders.dataFolder =
+            removeOneTrailingSeparator(profile.readString(kGeneral, profile::DataFolder, folders.dataFolder));
 }
 
 } // namespace k4m

@@ -27,14 +27,14 @@ struct FolderSet {
     std::string previousGenerationFolder; // documents + "Kandoro3"
     std::string managerFolder;            // folder of the program file
 
-    std::string profilePath() const;        // installer folder + "installer.ini"
+    std::string profilePath() const; // installer folder + "installer.ini"
     std::string installerFile(const std::string& name) const;
-    std::string logPath() const;            // installer folder + "log.txt"
-    std::string pluginSettingsPath() const; // product folder + "kandoro4.ini"
-    std::string pluginLogPath() const;      // product folder + "Logs/Kandoro Plugin Log.txt"
+    std::string logPath() const;              // installer folder + "log.txt"
+    std::string pluginSettingsPath() const;   // product folder + "kandoro4.ini"
+    std::string pluginLogPath() const;        // product folder + "Logs/Kandoro Plugin Log.txt"
     std::string previousSettingsPath() const; // previous-generation folder + "kandoro3.ini"
-    std::string offlineFolder() const;      // manager folder + "Offline"
-    std::string updateFolder() const;       // manager folder + "Update"
+    std::string offlineFolder() const;        // manager folder + "Offline"
+    std::string updateFolder() const;         // manager folder + "Update"
 };
 
 // The folders that come from the system and the program's own path, with the built-in defaults for the data

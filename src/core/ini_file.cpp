@@ -22,7 +22,8 @@ std::string oneLine(std::string_view text) {
 
 } // namespace
 
-IniFile::IniFile(std::filesystem::path path, bool writeThrough) : m_path(std::move(path)), m_writeThrough(writeThrough) {}
+IniFile::IniFile(std::filesystem::path path, bool writeThrough)
+    : m_path(std::move(path)), m_writeThrough(writeThrough) {}
 
 IniFile IniFile::fromText(std::string_view text) {
     IniFile ini;
@@ -53,7 +54,8 @@ void IniFile::parse(std::string_view text) {
         const std::string trimmed = trim(raw);
         if (!trimmed.empty() && trimmed[0] == '[') {
             const size_t close = trimmed.find(']');
-            const std::string name = toLowerAscii(trim(trimmed.substr(1, close == std::string::npos ? close : close - 1)));
+            const std::string name =
+                toLowerAscii(trim(trimmed.substr(1, close == std::string::npos ? close : close - 1)));
             current = findSection(name);
             if (current < 0) {
                 m_sections.push_back(name);
@@ -74,14 +76,18 @@ void IniFile::parse(std::string_view text) {
 std::string IniFile::toText() const {
     std::string text;
     for (const Line& line : m_lines) {
-        if (line.kind == Kind::Entry && line.raw.empty()) text += line.key + "=" + line.value;
-        else text += line.raw;
+        if (line.kind == Kind::Entry && line.raw.empty())
+            text += line.key + "=" + line.value;
+        else
+            text += line.raw;
         text += "\r\n";
     }
     return text;
 }
 
-void IniFile::save() const { writeFileAtomically(m_path, toText()); }
+void IniFile::save() const {
+    writeFileAtomically(m_path, toText());
+}
 
 void IniFile::changed() {
     if (m_writeThrough) save();
@@ -145,7 +151,8 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
         return;
     }
     if (sectionIndex < 0) {
-        if (!m_lines.empty() && !trim(m_lines.back().raw).empty()) m_lines.push_back(Line{Kind::Text, m_lines.back().section, "", "", ""});
+        if (!m_lines.empty() && !trim(m_lines.back().raw).empty())
+            m_lines.push_back(Line{Kind::Text, m_lines.back().section, "", "", ""});
         m_sections.push_back(toLowerAscii(trim(section)));
         sectionIndex = static_cast<int>(m_sections.size()) - 1;
         m_lines.push_back(Line{Kind::Section, sectionIndex, "[" + oneLine(section) + "]", "", ""});
@@ -188,7 +195,9 @@ void IniFile::eraseSection(std::string_view section) {
     changed();
 }
 
-bool IniFile::sectionExists(std::string_view section) const { return findSection(section) >= 0; }
+bool IniFile::sectionExists(std::string_view section) const {
+    return findSection(section) >= 0;
+}
 
 std::vector<std::string> IniFile::sectionKeys(std::string_view section) const {
     const int sectionIndex = findSection(section);
@@ -198,7 +207,8 @@ std::vector<std::string> IniFile::sectionKeys(std::string_view section) const {
         if (line.kind != Kind::Entry || line.section != sectionIndex) continue;
         const std::string lower = toLowerAscii(line.key);
         bool seen = false;
-        for (const auto& k : keys) seen = seen || toLowerAscii(k) == lower;
+        for (const auto& k : keys)
+            seen = seen || toLowerAscii(k) == lower;
         if (!seen) keys.push_back(line.key);
     }
     return keys;

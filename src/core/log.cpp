@@ -7,7 +7,9 @@
 
 namespace k4m {
 
-Log::~Log() { close(); }
+Log::~Log() {
+    close();
+}
 
 void Log::open(const std::filesystem::path& path) {
     std::lock_guard lock(m_mutex);

@@ -16,7 +16,8 @@ ServerConfig loadServerConfig(const std::string& path) {
     const char* section = "Server";
     auto text = [&](const char* key, std::string& field) { field = ini.readString(section, key, field); };
     text("Base", config.base);
-    while (!config.base.empty() && config.base.back() == '/') config.base.pop_back();
+    while (!config.base.empty() && config.base.back() == '/')
+        config.base.pop_back();
     text("Website", config.website);
     text("Probe", config.probe);
     text("MirrorDropbox", config.mirrorDropbox);

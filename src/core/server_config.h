@@ -14,7 +14,7 @@ struct ServerConfig {
     std::string mirrorGoogleDrive = "https://drive.google.com/uc?export=download&id=k4mstatus";
     std::string mirrorMediaFire = "https://download.mediafire.com/k4mstatus/server_status.txt";
     std::string support = "support@corvane.com";
-    std::string caFile; // extra certificate authorities (PEM) trusted beside the system's
+    std::string caFile;             // extra certificate authorities (PEM) trusted beside the system's
     int connectTimeoutSeconds = 30; // connecting gives up after this
     int stallTimeoutSeconds = 60;   // a transfer that receives nothing for this long fails
 };

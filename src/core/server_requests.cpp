@@ -6,7 +6,9 @@ namespace k4m {
 
 namespace server {
 
-std::string customerEid(std::string_view customerKey) { return kEidPrefix + trim(customerKey); }
+std::string customerEid(std::string_view customerKey) {
+    return kEidPrefix + trim(customerKey);
+}
 
 std::string scriptUrl(std::string_view base, int command, std::string_view eid, std::string_view extra) {
     std::string url(base);
@@ -18,9 +20,15 @@ std::string scriptUrl(std::string_view base, int command, std::string_view eid, 
     return url;
 }
 
-std::string loginUrl(std::string_view base, std::string_view eid) { return scriptUrl(base, 1, eid); }
-std::string locationsUrl(std::string_view base, std::string_view eid) { return scriptUrl(base, 3, eid); }
-std::string catalogUrl(std::string_view base, std::string_view eid) { return scriptUrl(base, 10, eid); }
+std::string loginUrl(std::string_view base, std::string_view eid) {
+    return scriptUrl(base, 1, eid);
+}
+std::string locationsUrl(std::string_view base, std::string_view eid) {
+    return scriptUrl(base, 3, eid);
+}
+std::string catalogUrl(std::string_view base, std::string_view eid) {
+    return scriptUrl(base, 10, eid);
+}
 
 std::string manifestUrl(std::string_view base, std::string_view eid, std::string_view mid) {
     return scriptUrl(base, 11, eid, "&MID=" + std::string(mid));
@@ -30,7 +38,9 @@ std::string packageUrl(std::string_view base, std::string_view eid, std::string_
     return scriptUrl(base, 13, eid, "&PID=" + std::string(pid) + "&DID=" + std::string(did));
 }
 
-std::string staticUrl(std::string_view base, std::string_view path) { return std::string(base) + std::string(path); }
+std::string staticUrl(std::string_view base, std::string_view path) {
+    return std::string(base) + std::string(path);
+}
 
 } // namespace server
 
@@ -44,6 +54,8 @@ std::string TagValue(std::string_view tag, std::string_view answer) {
     return std::string(rest.substr(0, close));
 }
 
-std::string httpsOnly(std::string_view url) { return replaceAll(url, "http://", "https://"); }
+std::string httpsOnly(std::string_view url) {
+    return replaceAll(url, "http://", "https://");
+}
 
 } // namespace k4m

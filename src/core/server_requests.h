@@ -35,10 +35,10 @@ std::string customerEid(std::string_view customerKey);
 // base + "/kd4_main.php?COM=" + command + "&EID=" + eid + extra (extra already in "&KEY=value" form).
 std::string scriptUrl(std::string_view base, int command, std::string_view eid, std::string_view extra = {});
 
-std::string loginUrl(std::string_view base, std::string_view eid);                              // COM 1
-std::string locationsUrl(std::string_view base, std::string_view eid);                          // COM 3
-std::string catalogUrl(std::string_view base, std::string_view eid);                            // COM 10
-std::string manifestUrl(std::string_view base, std::string_view eid, std::string_view mid);     // COM 11
+std::string loginUrl(std::string_view base, std::string_view eid);                          // COM 1
+std::string locationsUrl(std::string_view base, std::string_view eid);                      // COM 3
+std::string catalogUrl(std::string_view base, std::string_view eid);                        // COM 10
+std::string manifestUrl(std::string_view base, std::string_view eid, std::string_view mid); // COM 11
 // COM 13; `did` already carries the version suffix ("_" + version) where a package has one.
 std::string packageUrl(std::string_view base, std::string_view eid, std::string_view pid, std::string_view did);
 

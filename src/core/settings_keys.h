@@ -23,12 +23,24 @@ struct BoolKey {
     bool fallback;
 };
 
-inline std::string read(const IniFile& ini, const TextKey& key) { return ini.readString(key.section, key.name, key.fallback); }
-inline int read(const IniFile& ini, const IntegerKey& key) { return ini.readInteger(key.section, key.name, key.fallback); }
-inline bool read(const IniFile& ini, const BoolKey& key) { return ini.readBool(key.section, key.name, key.fallback); }
-inline void write(IniFile& ini, const TextKey& key, const std::string& value) { ini.writeString(key.section, key.name, value); }
-inline void write(IniFile& ini, const IntegerKey& key, int value) { ini.writeInteger(key.section, key.name, value); }
-inline void write(IniFile& ini, const BoolKey& key, bool value) { ini.writeBool(key.section, key.name, value); }
+inline std::string read(const IniFile& ini, const TextKey& key) {
+    return ini.readString(key.section, key.name, key.fallback);
+}
+inline int read(const IniFile& ini, const IntegerKey& key) {
+    return ini.readInteger(key.section, key.name, key.fallback);
+}
+inline bool read(const IniFile& ini, const BoolKey& key) {
+    return ini.readBool(key.section, key.name, key.fallback);
+}
+inline void write(IniFile& ini, const TextKey& key, const std::string& value) {
+    ini.writeString(key.section, key.name, value);
+}
+inline void write(IniFile& ini, const IntegerKey& key, int value) {
+    ini.writeInteger(key.section, key.name, value);
+}
+inline void write(IniFile& ini, const BoolKey& key, bool value) {
+    ini.writeBool(key.section, key.name, value);
+}
 
 // The text that stands for "no value" in the target-path keys.
 inline constexpr const char* kMissing = "XXX";

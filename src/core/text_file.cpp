@@ -28,7 +28,8 @@ std::vector<std::string> splitLines(std::string_view text) {
 void SaveString(std::string_view text, const std::filesystem::path& path) {
     std::string bytes;
     bytes.reserve(text.size() + 16);
-    for (const auto& line : splitLines(text)) bytes += line + "\r\n";
+    for (const auto& line : splitLines(text))
+        bytes += line + "\r\n";
     writeFileAtomically(path, bytes);
 }
 
@@ -48,7 +49,8 @@ std::string readTextFile(const std::filesystem::path& path, bool* exists) {
 
 std::string LoadString(const std::filesystem::path& path) {
     std::string result;
-    for (const auto& line : splitLines(readTextFile(path))) result += line + "\r\n";
+    for (const auto& line : splitLines(readTextFile(path)))
+        result += line + "\r\n";
     return result;
 }
 

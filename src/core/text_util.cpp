@@ -8,7 +8,9 @@ namespace {
 
 constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 
-bool isSeparator(char c) { return c == kSeparator || c == '/'; }
+bool isSeparator(char c) {
+    return c == kSeparator || c == '/';
+}
 
 } // namespace
 
@@ -38,8 +40,10 @@ std::string replaceFirst(std::string_view text, std::string_view search, std::st
 std::string trim(std::string_view text) {
     size_t begin = 0;
     size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
+        --end;
     return std::string(text.substr(begin, end - begin));
 }
 
@@ -57,7 +61,8 @@ std::string joinPath(std::string_view base, std::string_view name) {
 
 std::string parentFolder(std::string_view path) {
     size_t cut = path.size();
-    while (cut > 0 && !isSeparator(path[cut - 1])) --cut;
+    while (cut > 0 && !isSeparator(path[cut - 1]))
+        --cut;
     if (cut == 0) return {};
     if (cut == 1) return std::string(path.substr(0, 1)); // the root folder itself
     return std::string(path.substr(0, cut - 1));
@@ -65,11 +70,14 @@ std::string parentFolder(std::string_view path) {
 
 std::string fileNamePart(std::string_view path) {
     size_t cut = path.size();
-    while (cut > 0 && !isSeparator(path[cut - 1])) --cut;
+    while (cut > 0 && !isSeparator(path[cut - 1]))
+        --cut;
     return std::string(path.substr(cut));
 }
 
-bool containsText(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+bool containsText(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
 
 std::string toLowerAscii(std::string_view text) {
     std::string result(text);

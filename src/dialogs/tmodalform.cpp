@@ -22,11 +22,15 @@ QFont promptFont(int pixels) {
     return font;
 }
 
-bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool isEnter(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 
 } // namespace
 
-int promptButtonWidth(const QString& caption) { return std::max(80, 8 * static_cast<int>(caption.size())); }
+int promptButtonWidth(const QString& caption) {
+    return std::max(80, 8 * static_cast<int>(caption.size()));
+}
 
 TModalForm::TModalForm(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("ModalForm"));

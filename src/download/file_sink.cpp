@@ -26,7 +26,9 @@ FileSink::FileSink(fs::path target) : m_target(std::move(target)), m_part(partPa
     if (m_fd >= 0) m_buffer.reserve(kBufferSize);
 }
 
-FileSink::~FileSink() { discard(); }
+FileSink::~FileSink() {
+    discard();
+}
 
 bool FileSink::writeAll(std::string_view data) {
     size_t done = 0;

@@ -1,7 +1,7 @@
 #include "download/http_client.h"
 
-#include <curl/curl.h>
 #include <chrono>
+#include <curl/curl.h>
 #include <mutex>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -29,7 +29,9 @@ const std::string& systemAuthorityFolder() {
     return folder;
 }
 
-bool isSuccess(long status) { return status >= 200 && status < 300; }
+bool isSuccess(long status) {
+    return status >= 200 && status < 300;
+}
 
 int64_t nowMs() {
     using namespace std::chrono;
@@ -46,7 +48,8 @@ struct HttpCallbacks {
         // Every response of a redirect chain starts with its status line; the last one is the final answer.
         if (line.substr(0, 5) == "HTTP/") {
             client->m_bodyStatus = 0; // a new answer of a redirect chain
-            while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+            while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+                line.remove_suffix(1);
             client->m_statusLine = std::string(line);
         }
         return size * count;
@@ -104,7 +107,9 @@ HttpClient::HttpClient(HttpSettings settings) : m_settings(std::move(settings)) 
     if (m_curl == nullptr) throw HttpError("cannot create the HTTP client");
 }
 
-HttpClient::~HttpClient() { curl_easy_cleanup(static_cast<CURL*>(m_curl)); }
+HttpClient::~HttpClient() {
+    curl_easy_cleanup(static_cast<CURL*>(m_curl));
+}
 
 void HttpClient::prepare(const std::string& url) {
     CURL* curl = static_cast<CURL*>(m_curl);
@@ -170,7 +175,8 @@ void HttpClient::get(const std::string& url, const HttpTransfer& transfer) {
     m_transfer = nullptr;
     long status = 0;
     curl_easy_getinfo(static_cast<CURL*>(m_curl), CURLINFO_RESPONSE_CODE, &status);
-    if (!isSuccess(status)) throw HttpError(m_statusLine.empty() ? "HTTP status " + std::to_string(status) : m_statusLine);
+    if (!isSuccess(status))
+        throw HttpError(m_statusLine.empty() ? "HTTP status " + std::to_string(status) : m_statusLine);
 }
 
 int HttpClient::head(const std::string& url) {

@@ -65,8 +65,8 @@ private:
     bool m_dataRefused = false;
     bool m_stalled = false;
     int64_t m_received = 0;
-    int m_bodyStatus = 0;      // 1 the answer's body is the resource, -1 it is an error page, 0 not known yet
-    int64_t m_announced = -1;  // Content-Length of the final answer, -1 when none
+    int m_bodyStatus = 0;       // 1 the answer's body is the resource, -1 it is an error page, 0 not known yet
+    int64_t m_announced = -1;   // Content-Length of the final answer, -1 when none
     int64_t m_lastDataTick = 0; // milliseconds of a steady clock
     char m_errorBuffer[256] = {};
 

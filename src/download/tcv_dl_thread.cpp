@@ -33,7 +33,9 @@ TcvDLThread::TcvDLThread(WorkerShared& shared, Log* log, HttpSettings settings)
     initSlots();
 }
 
-TcvDLThread::~TcvDLThread() { Terminate(); }
+TcvDLThread::~TcvDLThread() {
+    Terminate();
+}
 
 int64_t TcvDLThread::tickCount() {
     using namespace std::chrono;
@@ -160,8 +162,10 @@ void TcvDLThread::onProgress(int64_t announced, int64_t received) {
     dldCurrent = received;
     const int64_t elapsed = tickCount() - dldStart;
     // Bytes per millisecond, rounded to the nearest integer with ties to even.
-    if (elapsed > 0) dldSpeed = static_cast<int>(std::nearbyint(static_cast<double>(received) / static_cast<double>(elapsed)));
-    if (const int64_t max = dldMax; max != 0) dldCompletion = static_cast<float>(static_cast<double>(received) * 100.0 / static_cast<double>(max));
+    if (elapsed > 0)
+        dldSpeed = static_cast<int>(std::nearbyint(static_cast<double>(received) / static_cast<double>(elapsed)));
+    if (const int64_t max = dldMax; max != 0)
+        dldCompletion = static_cast<float>(static_cast<double>(received) * 100.0 / static_cast<double>(max));
     m_shared.currentBytes = received;
 }
 
@@ -198,8 +202,10 @@ void TcvDLThread::fileCommand(int code) {
                 dldOK = false;
             } else {
                 try {
-                    if (code == CmdZipEntry) extractZipEntry(archive, dldFileInZip, folder);
-                    else extractZipAll(archive, folder);
+                    if (code == CmdZipEntry)
+                        extractZipEntry(archive, dldFileInZip, folder);
+                    else
+                        extractZipAll(archive, folder);
                 } catch (const ZipError& e) {
                     logLine("Archive error: " + std::string(e.what()));
                     dldOK = false;
@@ -227,13 +233,14 @@ void TcvDLThread::fetchText() {
     std::string answer;
     try {
         m_http->get(dldURL, transferTo([&body](std::string_view data) {
-            if (body.size() + data.size() > kMaxTextAnswer) return false;
-            body.append(data);
-            return true;
-        }));
+                        if (body.size() + data.size() > kMaxTextAnswer) return false;
+                        body.append(data);
+                        return true;
+                    }));
         // Lines as the text loader reads them, joined with CR LF, trimmed at both ends.
         std::string text;
-        for (const auto& line : splitLines(decodeText(body))) text += line + "\r\n";
+        for (const auto& line : splitLines(decodeText(body)))
+            text += line + "\r\n";
         answer = trim(text);
     } catch (const std::exception& e) {
         m_shared.lastRequestError.set(e.what());

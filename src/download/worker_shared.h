@@ -17,8 +17,8 @@ struct WorkerShared {
     std::atomic<bool> createOffline{false};
     std::atomic<int64_t> currentBytes{0};  // bytes of the current download
     std::atomic<int64_t> finishedBytes{0}; // bytes of finished downloads
-    LockedText lastRequestError;            // of commands 2 and 6
-    std::atomic<int> lastStatusCode{0};     // of command 6: 0 before, -1 when the request failed
+    LockedText lastRequestError;           // of commands 2 and 6
+    std::atomic<int> lastStatusCode{0};    // of command 6: 0 before, -1 when the request failed
     std::atomic<bool> elevationNeeded{false};
     std::atomic<bool> pluginArchiveStored{false};
     std::atomic<bool> appArchiveStored{false};

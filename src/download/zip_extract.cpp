@@ -83,7 +83,9 @@ void writeEntry(zip_t* z, zip_uint64_t index, const fs::path& target, fs::perms 
     }
 }
 
-bool isFolderEntry(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+bool isFolderEntry(const std::string& name) {
+    return !name.empty() && (name.back() == '/' || name.back() == '\\');
+}
 
 } // namespace
 
@@ -96,7 +98,8 @@ void extractZipEntry(const fs::path& archive, const std::string& entryName, cons
     try {
         const std::string fileName = archiveEntryComponents(name).back();
         const fs::path target = prepareInside(folder, {fileName}, false);
-        writeEntry(z.get(), static_cast<zip_uint64_t>(index), target, modeOf(z.get(), static_cast<zip_uint64_t>(index), name));
+        writeEntry(z.get(), static_cast<zip_uint64_t>(index), target,
+                   modeOf(z.get(), static_cast<zip_uint64_t>(index), name));
     } catch (const UnsafeEntryName& e) {
         throw ZipError(e.what());
     } catch (const fs::filesystem_error& e) {

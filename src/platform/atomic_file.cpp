@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <string>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -12,7 +12,9 @@ namespace k4m {
 
 namespace {
 
-std::system_error lastError(const std::string& what) { return {errno, std::generic_category(), what}; }
+std::system_error lastError(const std::string& what) {
+    return {errno, std::generic_category(), what};
+}
 
 void writeAll(int fd, std::string_view bytes, const std::string& what) {
     while (!bytes.empty()) {

@@ -37,10 +37,9 @@ protected:
     // A profile naming every target under the three plug-in folders, with these format choices.
     void writeProfile(const std::string& choices, const std::string& extra = "") {
         writeFile(product / "Installer/installer.ini",
-                  "[General]\r\n" + choices + "VST64=" + (vst64 / "kandoro4.dll").string() + "\r\n" +
-                      "SK7_VST64=" + (vst64 / "soundK7.dll").string() + "\r\n" +
-                      "VST32=" + (vst32 / "kandoro4.dll").string() + "\r\n" +
-                      "SK7_VST32=" + (vst32 / "soundK7.dll").string() + "\r\n" +
+                  "[General]\r\n" + choices + "VST64=" + (vst64 / "kandoro4.dll").string() + "\r\n" + "SK7_VST64=" +
+                      (vst64 / "soundK7.dll").string() + "\r\n" + "VST32=" + (vst32 / "kandoro4.dll").string() +
+                      "\r\n" + "SK7_VST32=" + (vst32 / "soundK7.dll").string() + "\r\n" +
                       "AAX=" + (aax / "Kandoro4.aaxplugin").string() + "\r\n" +
                       "AAX_SK7=" + (aax / "soundK7.aaxplugin").string() + "\r\n" + extra);
     }
@@ -176,14 +175,13 @@ TEST_P(DeleteModeGroups, DeletesTheMarkedFormats) {
     EXPECT_TRUE(fs::is_directory(vst64));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Groups, DeleteModeGroups,
-    testing::Values(DeleteCase{"Only32", "[3]", {true, false, true, true}},
-                    DeleteCase{"AaxAnd64", "[A][6]", {false, true, false, true}},
-                    DeleteCase{"All", "ALL", {false, false, false, false}},
-                    DeleteCase{"LowerCaseAllDeletesNothing", "all", {true, true, true, true}},
-                    DeleteCase{"NoMarker", "[x]", {true, true, true, true}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Groups, DeleteModeGroups,
+                         testing::Values(DeleteCase{"Only32", "[3]", {true, false, true, true}},
+                                         DeleteCase{"AaxAnd64", "[A][6]", {false, true, false, true}},
+                                         DeleteCase{"All", "ALL", {false, false, false, false}},
+                                         DeleteCase{"LowerCaseAllDeletesNothing", "all", {true, true, true, true}},
+                                         DeleteCase{"NoMarker", "[x]", {true, true, true, true}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CommandModeTest, DeleteModeSkipsKeysThatReadXXX) {
     writeFile(product / "Installer/installer.ini",
@@ -201,9 +199,9 @@ TEST_F(CommandModeTest, DeleteModeRefusesTargetsThatAreNotPluginBinariesOrAreLin
     writeFile(victimFolder / "take1.wav", "audio");
     fs::create_directories(aax);
     fs::create_directory_symlink(victimFolder, aax / "Kandoro4.aaxplugin");
-    writeFile(product / "Installer/installer.ini",
-              "[General]\r\nVST64=" + victim.string() + "\r\nAAX=" + (aax / "Kandoro4.aaxplugin").string() +
-                  "\r\nAAX_SK7=" + victimFolder.string() + "\r\n");
+    writeFile(product / "Installer/installer.ini", "[General]\r\nVST64=" + victim.string() +
+                                                       "\r\nAAX=" + (aax / "Kandoro4.aaxplugin").string() +
+                                                       "\r\nAAX_SK7=" + victimFolder.string() + "\r\n");
     ASSERT_EQ(runManager({"DLT", "ALL"}), 0);
     EXPECT_EQ(readFile(victim), "a song");
     EXPECT_EQ(readFile(victimFolder / "take1.wav"), "audio");

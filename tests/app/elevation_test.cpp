@@ -46,8 +46,8 @@ protected:
                                        "{ echo \"ARGS $*\"; export -p; } >> " +
                                            (root / "log/pkexec.txt").string() + "\n" +
                                            "PATH=/usr/bin:/bin; export PATH\n"
-                                           "echo \"UID $(id -u)\" >> " + (root / "log/pkexec.txt").string() + "\n" +
-                                           afterRecording);
+                                           "echo \"UID $(id -u)\" >> " +
+                                           (root / "log/pkexec.txt").string() + "\n" + afterRecording);
         fs::permissions(root / "bin/pkexec", fs::perms(0755));
     }
 
@@ -60,10 +60,10 @@ protected:
         } else if (folderClosed) {
             fs::permissions(pluginFolder, fs::perms(0555));
         }
-        argv.insert(argv.end(), {"env", "-u", "PKEXEC_UID", "HOME=" + home.string(),
-                                 "XDG_DATA_HOME=" + (home / ".local/share").string(),
-                                 "XDG_RUNTIME_DIR=" + (root / "log").string(),
-                                 "PATH=" + (root / "bin").string(), manager.string()});
+        argv.insert(argv.end(),
+                    {"env", "-u", "PKEXEC_UID", "HOME=" + home.string(),
+                     "XDG_DATA_HOME=" + (home / ".local/share").string(), "XDG_RUNTIME_DIR=" + (root / "log").string(),
+                     "PATH=" + (root / "bin").string(), manager.string()});
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return k4m::test::runChild(argv, {}, 60s);
     }

@@ -2,8 +2,8 @@
 
 // A main window started in-process against the local HTTPS server, with its own home and manager folders.
 #include "app/tformd.h"
-#include "core/server_requests.h"
 #include "child_process.h"
+#include "core/server_requests.h"
 #include "https_server.h"
 #include "modal_answer.h"
 #include "platform/posix/posix_platform.h"
@@ -38,7 +38,8 @@ protected:
         managerFolder = root.path() / "Manager";
         useProgramPath(managerFolder / "Kandoro4Manager.exe");
         writeFile(managerFolder / "server.ini", "[Server]\r\nBase=" + server.base() + "\r\nCAFile=" + server.caFile() +
-                                                    "\r\nProbe=" + server.base() + "/probe\r\nWebsite=https://site.example\r\n"
+                                                    "\r\nProbe=" + server.base() +
+                                                    "/probe\r\nWebsite=https://site.example\r\n"
                                                     "StallTimeout=2\r\n");
         server.on("/probe", sim::answer::body("home"));
         serve(server::kVersionPath, "1.2.6");

@@ -32,9 +32,15 @@ TEST_F(MainWindowTest, ControlsAsDesigned) {
         {w.bCancel, "bCancel", {224, 42, 80, 22}, "Cancel", "Cancel running installation process"},
         {w.bUninstall, "bUninstall", {312, 42, 80, 22}, "Uninstall", "Uninstall Kandoro from your computer"},
         {w.bOptions, "bOptions", {400, 42, 105, 22}, "Install Options", "Installation settings for your computer"},
-        {w.btechSupport, "btechSupport", {552, 42, 120, 22}, "Email Tech Support",
+        {w.btechSupport,
+         "btechSupport",
+         {552, 42, 120, 22},
+         "Email Tech Support",
          "Click to send an email requesting technical support."},
-        {w.bKDOptions, "bKDOptions", {680, 42, 113, 22}, "Troubleshooting",
+        {w.bKDOptions,
+         "bKDOptions",
+         {680, 42, 113, 22},
+         "Troubleshooting",
          "Various options for troubleshooting problems running Kandoro"},
     };
     for (const Control& c : controls) {
@@ -93,8 +99,9 @@ TEST_F(MainWindowTest, FirstStartCreatesTheProfileAndShowsTheInstallNotice) {
 
 TEST_F(MainWindowTest, InstallationPresentLoadsProfileAndFetchesMessages) {
     installationPresent();
-    writeFile(installer() / "installer.ini", "[General]\r\nCID=ABCD-1234\r\nCreateOffline=1\r\nPlugin64Folder=" +
-                                                 (root.path() / "vst64/").string() + "\r\nInstallVST64=2\r\nInstallVST32=1\r\n");
+    writeFile(installer() / "installer.ini",
+              "[General]\r\nCID=ABCD-1234\r\nCreateOffline=1\r\nPlugin64Folder=" + (root.path() / "vst64/").string() +
+                  "\r\nInstallVST64=2\r\nInstallVST32=1\r\n");
     auto& w = start();
     EXPECT_FALSE(w.NewInstallation);
     EXPECT_TRUE(w.bUninstall->isEnabled());
@@ -134,7 +141,9 @@ protected:
         makeZip(root.path() / "update.zip", {{"Kandoro4Manager.exe", updateProgram}});
         server.on(server::kManagerArchivePath, k4m::sim::answer::file((root.path() / "update.zip").string()));
     }
-    bool started() const { return fs::exists(root.path() / "started.txt") && fs::file_size(root.path() / "started.txt") > 0; }
+    bool started() const {
+        return fs::exists(root.path() / "started.txt") && fs::file_size(root.path() / "started.txt") > 0;
+    }
     std::string updateProgram;
 };
 
@@ -259,12 +268,13 @@ TEST_P(ProbeFailure, WithoutOfflineFolderTheProbesErrorIsShownAndTheProgramEnds)
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, ProbeFailure,
-    testing::Values(ProbeCase{"ServerError", 503,
-                              "HTTP/1.1 503 Service Unavailable. This tool requires you to be connected to the Internet "
-                              "unless you have prepared an offline installation package."},
-                    ProbeCase{"NoErrorMessage", 204,
-                              ". This tool requires you to be connected to the Internet unless you have prepared an "
-                              "offline installation package."}),
+    testing::Values(
+        ProbeCase{"ServerError", 503,
+                  "HTTP/1.1 503 Service Unavailable. This tool requires you to be connected to the Internet "
+                  "unless you have prepared an offline installation package."},
+        ProbeCase{"NoErrorMessage", 204,
+                  ". This tool requires you to be connected to the Internet unless you have prepared an "
+                  "offline installation package."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, ProbeFailureWithOfflineFolderSwitchesToOfflineMode) {
@@ -304,7 +314,8 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, Promotion,
     testing::Values(
         PromotionCase{"None", [](auto&) {}, false},
-        PromotionCase{"Text", [](auto& s) { s.on(server::kPromotionPath, k4m::sim::answer::body("Summer sale!\r\n")); }, true},
+        PromotionCase{"Text", [](auto& s) { s.on(server::kPromotionPath, k4m::sim::answer::body("Summer sale!\r\n")); },
+                      true},
         PromotionCase{"Error", [](auto& s) { s.on(server::kPromotionPath, k4m::sim::answer::body("", 500)); }, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -370,9 +381,9 @@ TEST_F(MainWindowTest, LinkLabelsOpenTheWebSitesPages) {
     QTest::mouseClick(w.Label7, Qt::LeftButton);
     QTest::mouseClick(w.Label8, Qt::LeftButton);
     QTest::mouseClick(w.Label9, Qt::LeftButton);
-    EXPECT_EQ(platform.opened, (std::vector<std::string>{"https://site.example/kandoro4_quickstart.html",
-                                                         "https://site.example/kandoro4_feed.html",
-                                                         "https://site.example/buy.html"}));
+    EXPECT_EQ(platform.opened,
+              (std::vector<std::string>{"https://site.example/kandoro4_quickstart.html",
+                                        "https://site.example/kandoro4_feed.html", "https://site.example/buy.html"}));
 }
 
 TEST_F(MainWindowTest, TimerMasksLongKeysAndBlinksTheHint) {
@@ -408,7 +419,8 @@ TEST_F(MainWindowTest, ClosingDuringAnInstallationAsks) {
         ~Release() { *flag = true; }
     } releaseAtEnd{release};
     w.Worker->setBatchRunner([release](k4m::TcvDLThread&) {
-        while (!*release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (!*release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     });
     w.Worker->post(k4m::CmdInstallBatch);
 

@@ -48,7 +48,8 @@ TEST_P(UpdateSwapFrom, ReplacesTheProgramAndStartsIt) {
 
     EXPECT_EQ(readFile(target), updateBody);
     EXPECT_EQ(fs::status(target).permissions(), fs::perms(0755));
-    ASSERT_TRUE(k4m::test::waitUntil([&] { return fs::exists(dir / "started.txt") && fs::file_size(dir / "started.txt") > 0; }));
+    ASSERT_TRUE(k4m::test::waitUntil(
+        [&] { return fs::exists(dir / "started.txt") && fs::file_size(dir / "started.txt") > 0; }));
     EXPECT_EQ(readFile(dir / "started.txt"), target.string() + " 0\n");
     // The update copy stays where it was; nothing else is left beside the program.
     EXPECT_TRUE(fs::exists(copy));

@@ -82,15 +82,17 @@ TEST_P(ProfileFolders, TakeTheProfileChoicesWithOneTrailingSeparatorRemoved) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProfileFolders,
-    testing::Values(
-        ProfileFolderCase{"Absent", "", false, "/default/data", "/default/vst64", "/default/vst32"},
-        ProfileFolderCase{"TrailingSeparator", "[General]\nDataFolder=/media/Sounds/\nPlugin64Folder=/v64/\n", false,
-                          "/media/Sounds", "/v64", "/default/vst32"},
-        ProfileFolderCase{"TwoTrailingSeparatorsLoseOne", "[General]\nDataFolder=/media/Sounds//\n", false,
-                          "/media/Sounds/", "/default/vst64", "/default/vst32"},
-        ProfileFolderCase{"EmptyStaysEmpty", "[General]\nPlugin32Folder=\n", false, "/default/data", "/default/vst64", ""},
-        ProfileFolderCase{"OfflineKeepsDataFolder", "[General]\nDataFolder=/media/Sounds\nPlugin32Folder=/v32\n", true,
-                          "/default/data", "/default/vst64", "/v32"}),
+    testing::Values(ProfileFolderCase{"Absent", "", false, "/default/data", "/default/vst64", "/default/vst32"},
+                    ProfileFolderCase{"TrailingSeparator",
+                                      "[General]\nDataFolder=/media/Sounds/\nPlugin64Folder=/v64/\n", false,
+                                      "/media/Sounds", "/v64", "/default/vst32"},
+                    ProfileFolderCase{"TwoTrailingSeparatorsLoseOne", "[General]\nDataFolder=/media/Sounds//\n", false,
+                                      "/media/Sounds/", "/default/vst64", "/default/vst32"},
+                    ProfileFolderCase{"EmptyStaysEmpty", "[General]\nPlugin32Folder=\n", false, "/default/data",
+                                      "/default/vst64", ""},
+                    ProfileFolderCase{"OfflineKeepsDataFolder",
+                                      "[General]\nDataFolder=/media/Sounds\nPlugin32Folder=/v32\n", true,
+                                      "/default/data", "/default/vst64", "/v32"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

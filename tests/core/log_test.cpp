@@ -50,7 +50,8 @@ TEST(Log, TwoThreadsNeverMixLinesAndFileAndListAgree) {
     k4m::Log log;
     log.open(dir / "log.txt");
     auto writer = [&log](char tag) {
-        for (int i = 0; i < 2000; ++i) log.write(std::string(40, tag) + " " + std::to_string(i));
+        for (int i = 0; i < 2000; ++i)
+            log.write(std::string(40, tag) + " " + std::to_string(i));
     };
     std::thread a(writer, 'a');
     std::thread b(writer, 'b');

@@ -19,14 +19,14 @@ TEST_P(TagValueTest, FirstFieldOfTheTagUpToItsClosingBracket) {
         << GetParam().tag << " in " << GetParam().answer;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TagValueTest,
-    testing::Values(TagCase{"N", "OK[N=Some Customer][E=customer address]", "Some Customer"},
-                    TagCase{"E", "OK[N=Some Customer][E=customer address]", "customer address"},
-                    TagCase{"C", "OK[N=Some Customer][E=customer address]", ""}, TagCase{"N", "OK", ""},
-                    TagCase{"N", "OK[N=no end", ""}, TagCase{"N", "[N=first][N=second]", "first"},
-                    TagCase{"n", "OK[N=Upper]", ""}, TagCase{"N", "OK[N=]", ""},
-                    TagCase{"E", "[E=a=b[c]d]", "a=b[c"}, TagCase{"N", "x [N=inside text] y", "inside text"}));
+INSTANTIATE_TEST_SUITE_P(Cases, TagValueTest,
+                         testing::Values(TagCase{"N", "OK[N=Some Customer][E=customer address]", "Some Customer"},
+                                         TagCase{"E", "OK[N=Some Customer][E=customer address]", "customer address"},
+                                         TagCase{"C", "OK[N=Some Customer][E=customer address]", ""},
+                                         TagCase{"N", "OK", ""}, TagCase{"N", "OK[N=no end", ""},
+                                         TagCase{"N", "[N=first][N=second]", "first"}, TagCase{"n", "OK[N=Upper]", ""},
+                                         TagCase{"N", "OK[N=]", ""}, TagCase{"E", "[E=a=b[c]d]", "a=b[c"},
+                                         TagCase{"N", "x [N=inside text] y", "inside text"}));
 
 struct UrlCase {
     std::string url;
@@ -35,7 +35,9 @@ struct UrlCase {
 
 class RequestForming : public testing::TestWithParam<UrlCase> {};
 
-TEST_P(RequestForming, ExactlyAsTheServerExpects) { EXPECT_EQ(GetParam().url, GetParam().expected); }
+TEST_P(RequestForming, ExactlyAsTheServerExpects) {
+    EXPECT_EQ(GetParam().url, GetParam().expected);
+}
 
 namespace server = k4m::server;
 const std::string kBase = "https://vendor.example:8443";
@@ -53,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
                 kBase + "/kd4_main.php?COM=13&EID=Qm8WAB12-CD34&PID=P1&DID=D9_1002006"},
         // Values go in as they are: no URL encoding.
         UrlCase{server::loginUrl(kBase, server::customerEid("A B&C")), kBase + "/kd4_main.php?COM=1&EID=Qm8WA B&C"},
-        UrlCase{server::staticUrl(kBase, server::kLicensePath), kBase + "//mB4xQ7rT2wZ9kN5pV8cL3hY6dS1gF0jE/kd4license.rtf"},
+        UrlCase{server::staticUrl(kBase, server::kLicensePath),
+                kBase + "//mB4xQ7rT2wZ9kN5pV8cL3hY6dS1gF0jE/kd4license.rtf"},
         UrlCase{server::staticUrl(kBase, server::kVersionPath), kBase + "/mB4xQ7rT2wZ9kN5pV8cL3hY6dS1gF0jE/km4.ver"},
         UrlCase{server::staticUrl(kBase, std::string("/") + server::kVc64SourceDefault),
                 kBase + "//Hq7Wn2Zk5Vb9Xc3M/vcredist_x64.exe"},

@@ -19,13 +19,13 @@ TEST_P(ReplaceAll, LeftToRightWithoutOverlapsOrRescanning) {
     EXPECT_EQ(k4m::replaceAll(c.text, c.search, c.replacement), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ReplaceAll,
-    testing::Values(ReplaceCase{"C:\\Program Files (x86)\\Common Files (x86)", " (x86)", "", "C:\\Program Files\\Common Files"},
-                    ReplaceCase{"1.2.10", ".", "", "1210"}, ReplaceCase{"aaa", "aa", "b", "ba"},
-                    ReplaceCase{"abc", "b", "bb", "abbc"}, ReplaceCase{"abc", "", "x", "abc"},
-                    ReplaceCase{"Files (X86)", " (x86)", "", "Files (X86)"}, ReplaceCase{"", "a", "b", ""},
-                    ReplaceCase{"xx", "x", "", ""}));
+INSTANTIATE_TEST_SUITE_P(Cases, ReplaceAll,
+                         testing::Values(ReplaceCase{"C:\\Program Files (x86)\\Common Files (x86)", " (x86)", "",
+                                                     "C:\\Program Files\\Common Files"},
+                                         ReplaceCase{"1.2.10", ".", "", "1210"}, ReplaceCase{"aaa", "aa", "b", "ba"},
+                                         ReplaceCase{"abc", "b", "bb", "abbc"}, ReplaceCase{"abc", "", "x", "abc"},
+                                         ReplaceCase{"Files (X86)", " (x86)", "", "Files (X86)"},
+                                         ReplaceCase{"", "a", "b", ""}, ReplaceCase{"xx", "x", "", ""}));
 
 TEST(ReplaceFirst, OnlyTheFirstOccurrence) {
     EXPECT_EQ(k4m::replaceFirst("/a/Update/km4u_1/Update/km4u_2", "/Update/km4u_", "/"), "/a/1/Update/km4u_2");
@@ -66,16 +66,25 @@ TEST_P(DecodeText, ByteOrderMarkThenUtf8ThenWindows1252) {
     EXPECT_EQ(k4m::decodeText(GetParam().bytes), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DecodeText,
-    testing::Values(DecodeCase{"Ascii", "plain", "plain"},
-                    DecodeCase{"Utf8Bom", "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
-                    DecodeCase{"Utf8", "\xE2\x82\xAC 5", "\xE2\x82\xAC 5"},
-                    DecodeCase{"Windows1252", "\x80 5 caf\xE9", "\xE2\x82\xAC 5 caf\xC3\xA9"},
-                    DecodeCase{"OverlongIsNotUtf8", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
-                    DecodeCase{"Utf16Le", std::string("\xFF\xFE" "a\0\xAC\x20", 6), "a\xE2\x82\xAC"},
-                    DecodeCase{"Utf16Be", std::string("\xFE\xFF\0a\xD8\x3D\xDE\x00", 8), "a\xF0\x9F\x98\x80"},
-                    DecodeCase{"Utf16LoneSurrogate", std::string("\xFF\xFE\x00\xD8" "a\0", 6), "\xEF\xBF\xBD" "a"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, DecodeText,
+                         testing::Values(DecodeCase{"Ascii", "plain", "plain"},
+                                         DecodeCase{"Utf8Bom", "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
+                                         DecodeCase{"Utf8", "\xE2\x82\xAC 5", "\xE2\x82\xAC 5"},
+                                         DecodeCase{"Windows1252", "\x80 5 caf\xE9", "\xE2\x82\xAC 5 caf\xC3\xA9"},
+                                         DecodeCase{"OverlongIsNotUtf8", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
+                                         DecodeCase{"Utf16Le",
+                                                    std::string("\xFF\xFE"
+                                                                "a\0\xAC\x20",
+                                                                6),
+                                                    "a\xE2\x82\xAC"},
+                                         DecodeCase{"Utf16Be", std::string("\xFE\xFF\0a\xD8\x3D\xDE\x00", 8),
+                                                    "a\xF0\x9F\x98\x80"},
+                                         DecodeCase{"Utf16LoneSurrogate",
+                                                    std::string("\xFF\xFE\x00\xD8"
+                                                                "a\0",
+                                                                6),
+                                                    "\xEF\xBF\xBD"
+                                                    "a"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -63,7 +63,8 @@ void key(QWidget* dialog, Qt::Key k) {
 }
 
 TEST(ModalPrompt, OneButtonKindAcknowledgesWithACentredButton) {
-    const Shown shown = show(0, QStringLiteral("Done."), QStringLiteral("OK"), QString(), [](QWidget* d) { click(d, "Button1"); });
+    const Shown shown =
+        show(0, QStringLiteral("Done."), QStringLiteral("OK"), QString(), [](QWidget* d) { click(d, "Button1"); });
     EXPECT_EQ(shown.result, 1);
     EXPECT_EQ(shown.caption, "Acknowledge");
     EXPECT_EQ(shown.header, "Title");
@@ -119,7 +120,8 @@ TEST(ModalPrompt, GrowsInStepsOfTwentyUntilPast450ThenTenMore) {
     EXPECT_EQ(oneLine.size, QSize(TModalForm::kWidth, TModalForm::kInitialHeight + 10));
 
     QStringList lines;
-    for (int i = 0; i < 60; ++i) lines << QStringLiteral("Line %1 of a very long message").arg(i);
+    for (int i = 0; i < 60; ++i)
+        lines << QStringLiteral("Line %1 of a very long message").arg(i);
     const Shown many = show(0, lines.join(QLatin1Char('\n')), QStringLiteral("OK"), QString(), ok);
     EXPECT_EQ(many.size.height(), TModalForm::kInitialHeight + 17 * 20 + 10); // 454 has passed 450
 

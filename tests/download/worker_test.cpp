@@ -20,7 +20,8 @@ namespace {
 
 std::string pattern(uint64_t size) {
     std::string s(size, '\0');
-    for (uint64_t i = 0; i < size; ++i) s[i] = k4m::sim::generatedByte(i);
+    for (uint64_t i = 0; i < size; ++i)
+        s[i] = k4m::sim::generatedByte(i);
     return s;
 }
 
@@ -59,7 +60,8 @@ protected:
 
     size_t requestsFor(const std::string& path) const {
         size_t n = 0;
-        for (const auto& r : server.requests()) n += r == path;
+        for (const auto& r : server.requests())
+            n += r == path;
         return n;
     }
 
@@ -117,7 +119,8 @@ TEST_F(WorkerTest, WithoutTheServersCertificateAuthorityTlsIsRefused) {
 
 TEST_F(WorkerTest, OneConnectionServesManyRequests) {
     server.on("/v", answer::body("1.2.6"));
-    for (int i = 0; i < 20; ++i) ASSERT_EQ(k4m::fetchText(*worker, url("/v")), "1.2.6");
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(k4m::fetchText(*worker, url("/v")), "1.2.6");
     EXPECT_EQ(server.connectionCount(), 1u);
 }
 
@@ -194,11 +197,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ServerError", [](auto& s) { s.on("/pkg", answer::body("no", 503)); }, "503"},
         FailureCase{"CutConnection", [](auto& s) { s.on("/pkg", answer::cutAfter(200'000, 1'000'000)); }, ""},
         FailureCase{"Stall", [](auto& s) { s.on("/pkg", answer::stallAfter(s, 50'000, 1'000'000)); }, ""},
-        FailureCase{"RedirectToHttp",
-                    [](auto& s) { s.on("/pkg", answer::redirect("http://127.0.0.1:" + std::to_string(s.port()) + "/x")); },
-                    "https"},
+        FailureCase{
+            "RedirectToHttp",
+            [](auto& s) { s.on("/pkg", answer::redirect("http://127.0.0.1:" + std::to_string(s.port()) + "/x")); },
+            "https"},
         FailureCase{"RedirectToFile", [](auto& s) { s.on("/pkg", answer::redirect("file:///etc/passwd")); }, "https"},
-        FailureCase{"RedirectLoop", [](auto& s) { s.on("/pkg", answer::redirect("/pkg")); }, "Maximum (25) redirects", 26}),
+        FailureCase{"RedirectLoop", [](auto& s) { s.on("/pkg", answer::redirect("/pkg")); }, "Maximum (25) redirects",
+                    26}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WorkerTest, AStallFailsWithinTheStallLimit) {
@@ -254,7 +259,8 @@ TEST_F(WorkerTest, Command4FollowsRedirectsAndItsFailedSaveIsRetriedAtTheLoop) {
 // ---- commands 5 and 7, archives ----
 
 TEST_F(WorkerTest, ArchiveEntryIsExtractedWithoutItsFoldersAsAProgram) {
-    k4m::test::makeZip(dir / "update.zip", {{"bin/", ""}, {"bin/Kandoro4Manager.exe", "new manager"}, {"readme.txt", "r"}});
+    k4m::test::makeZip(dir / "update.zip",
+                       {{"bin/", ""}, {"bin/Kandoro4Manager.exe", "new manager"}, {"readme.txt", "r"}});
     server.on("/Kandoro4Manager.zip", answer::file((dir / "update.zip").string()));
     const auto store = dir / "manager" / "Update";
     run(k4m::CmdZipEntry, "/Kandoro4Manager.zip", store.string(), "Kandoro4Manager.exe");
@@ -291,7 +297,8 @@ TEST_F(WorkerTest, WholeArchiveIsExtractedWithItsFolders) {
 }
 
 TEST_F(WorkerTest, AnArchiveWithANameLeavingTheFolderWritesNothing) {
-    for (const std::string evil : {"../escaped.txt", "/tmp/k4m-absolute.txt", "C:\\escaped.txt", "a/../../escaped.txt"}) {
+    for (const std::string evil :
+         {"../escaped.txt", "/tmp/k4m-absolute.txt", "C:\\escaped.txt", "a/../../escaped.txt"}) {
         SCOPED_TRACE(evil);
         k4m::test::makeZip(dir / "evil.zip", {{"good.txt", "fine"}, {evil, "bad"}});
         server.on("/evil.zip", answer::file((dir / "evil.zip").string()));

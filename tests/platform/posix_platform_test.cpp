@@ -78,7 +78,8 @@ TEST_F(PosixPlatformTest, ShellOpenHandsTheTargetToTheDesktopOpener) {
     writeScript(dir / "bin/xdg-open", "printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/opened.txt\"\n");
     k4m::test::ScopedEnv path("PATH", (dir / "bin").string() + ":" + std::getenv("PATH"));
     platform.shellOpen("https://example.invalid/quickstart");
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(dir / "bin/opened.txt") && fs::file_size(dir / "bin/opened.txt") > 0; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return fs::exists(dir / "bin/opened.txt") && fs::file_size(dir / "bin/opened.txt") > 0; }));
     EXPECT_EQ(readFile(dir / "bin/opened.txt"), "https://example.invalid/quickstart\n");
 }
 
@@ -148,7 +149,8 @@ TEST_F(PosixPlatformTest, ShellLinkIsADesktopEntryThatStartsTheTarget) {
     fs::create_directories(folder);
     const std::string link = platform.shellLinkPath(folder, "Kandoro 4 Manager.lnk");
     EXPECT_EQ(link, folder + "/Kandoro 4 Manager.desktop");
-    platform.createShellLink({"Description ...", "/home/u/Kandoro 4 Data/Kandoro4Manager.exe", "/home/u/Kandoro 4 Data"}, link);
+    platform.createShellLink(
+        {"Description ...", "/home/u/Kandoro 4 Data/Kandoro4Manager.exe", "/home/u/Kandoro 4 Data"}, link);
     const std::string entry = readFile(link);
     EXPECT_NE(entry.find("[Desktop Entry]\nType=Application\n"), std::string::npos);
     EXPECT_NE(entry.find("Name=Kandoro 4 Manager\n"), std::string::npos);
@@ -166,11 +168,11 @@ TEST_F(PosixPlatformTest, ConnectivityNeedsARunningInterfaceBesidesLoopback) {
         const char* setup;
         const char* expected;
     };
-    for (const Case& c : {Case{"ip link set lo up", "0\n"},
-                          // up, but its peer is down: no carrier
-                          Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up", "0\n"},
-                          Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up && ip link set k4m1 up",
-                               "1\n"}}) {
+    for (const Case& c :
+         {Case{"ip link set lo up", "0\n"},
+          // up, but its peer is down: no carrier
+          Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up", "0\n"},
+          Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up && ip link set k4m1 up", "1\n"}}) {
         Child probe({"unshare", "-rn", "sh", "-c", std::string(c.setup) + " && " + K4M_PLATFORM_PROBE + " connected"});
         ASSERT_EQ(probe.waitFor(20s), 0) << c.setup;
         EXPECT_EQ(probe.output(), c.expected) << c.setup;

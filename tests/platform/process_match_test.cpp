@@ -26,8 +26,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MatchCase{"/opt/x/kandoro4.exe.bak", "kandoro4.exe", false, false},
                     MatchCase{"/opt/x/kandoro4.exe", "/OPT/X/KANDORO4.EXE", false, true},
                     MatchCase{"/opt/x/Studio.exe", "studio", false, false},
-                    MatchCase{"/opt/x/myDAW64.exe", "daw", true, true},
-                    MatchCase{"/opt/x/DAW.EXE", "daw", true, true},
+                    MatchCase{"/opt/x/myDAW64.exe", "daw", true, true}, MatchCase{"/opt/x/DAW.EXE", "daw", true, true},
                     MatchCase{"/opt/x/myDAW64.exe", "DAW", true, false}, // the name text is not lowered
                     MatchCase{"/opt/x/myDAW64.exe", "daw", false, false},
                     MatchCase{"/opt/daw/other.exe", "daw", true, false}, // only the file name counts

@@ -23,15 +23,18 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& overr
         const std::string entry = *e;
         merged[entry.substr(0, entry.find('='))] = entry;
     }
-    for (const auto& entry : overrides) merged[entry.substr(0, entry.find('='))] = entry;
+    for (const auto& entry : overrides)
+        merged[entry.substr(0, entry.find('='))] = entry;
     std::vector<std::string> result;
-    for (auto& [name, entry] : merged) result.push_back(entry);
+    for (auto& [name, entry] : merged)
+        result.push_back(entry);
     return result;
 }
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> result;
-    for (auto& s : strings) result.push_back(s.data());
+    for (auto& s : strings)
+        result.push_back(s.data());
     result.push_back(nullptr);
     return result;
 }
@@ -92,7 +95,9 @@ int Child::waitFor(std::chrono::milliseconds timeout) {
     }
 }
 
-bool Child::running() { return waitFor(std::chrono::milliseconds(0)) == -1 && !m_ended; }
+bool Child::running() {
+    return waitFor(std::chrono::milliseconds(0)) == -1 && !m_ended;
+}
 
 void Child::kill() {
     if (m_ended || m_pid <= 0) return;

@@ -44,8 +44,7 @@ bool waitUntil(Condition condition, std::chrono::milliseconds timeout = std::chr
 
 #include <thread>
 
-template <typename Condition>
-bool k4m::test::waitUntil(Condition condition, std::chrono::milliseconds timeout) {
+template <typename Condition> bool k4m::test::waitUntil(Condition condition, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;

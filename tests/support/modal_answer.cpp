@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTextEdit>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -13,7 +13,9 @@ namespace k4m::test {
 
 namespace {
 
-QString plain(QString text) { return text.remove(QLatin1Char('&')); }
+QString plain(QString text) {
+    return text.remove(QLatin1Char('&'));
+}
 
 void record(QWidget* dialog, ModalSeen& seen) {
     seen.seen = true;
@@ -30,7 +32,8 @@ void record(QWidget* dialog, ModalSeen& seen) {
         }
         seen.text = texts.join(QLatin1Char('\n'));
     }
-    for (auto* button : dialog->findChildren<QAbstractButton*>()) seen.buttons << plain(button->text());
+    for (auto* button : dialog->findChildren<QAbstractButton*>())
+        seen.buttons << plain(button->text());
 }
 
 } // namespace

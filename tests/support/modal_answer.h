@@ -12,9 +12,9 @@ namespace k4m::test {
 // What a test saw of a modal dialog it answered.
 struct ModalSeen {
     bool seen = false;
-    QString title;   // the window caption
-    QString header;  // the title strip of the manager's own prompt (empty for other dialogs)
-    QString text;    // the message: the prompt's text, a QMessageBox's text, else the labels joined by new lines
+    QString title;  // the window caption
+    QString header; // the title strip of the manager's own prompt (empty for other dialogs)
+    QString text;   // the message: the prompt's text, a QMessageBox's text, else the labels joined by new lines
     QStringList buttons;
 };
 

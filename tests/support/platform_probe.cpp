@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
         std::puts(lock ? "held" : "refused");
         std::fflush(stdout);
         if (!lock) return 1;
-        for (;;) ::pause();
+        for (;;)
+            ::pause();
     }
     if (command == "connected") {
         std::puts(platform->hasNetworkConnection() ? "1" : "0");

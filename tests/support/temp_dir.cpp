@@ -56,8 +56,10 @@ ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::m
 }
 
 ScopedEnv::~ScopedEnv() {
-    if (m_had) ::setenv(m_name.c_str(), m_old.c_str(), 1);
-    else ::unsetenv(m_name.c_str());
+    if (m_had)
+        ::setenv(m_name.c_str(), m_old.c_str(), 1);
+    else
+        ::unsetenv(m_name.c_str());
 }
 
 IsolatedHome::IsolatedHome()
@@ -71,8 +73,8 @@ IsolatedHome::IsolatedHome()
 
 std::vector<std::string> IsolatedHome::childEnvironment() const {
     std::vector<std::string> env;
-    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR",
-                             "XDG_DOCUMENTS_DIR"})
+    for (const char* name :
+         {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "XDG_DOCUMENTS_DIR"})
         env.push_back(std::string(name) + "=" + std::getenv(name));
     return env;
 }

@@ -7,7 +7,7 @@
 namespace k4m::test {
 
 struct ZipEntry {
-    std::string name;    // a name ending in "/" is a folder
+    std::string name; // a name ending in "/" is a folder
     std::string content;
     unsigned unixMode = 0; // stored in the entry's attributes when not 0
 };

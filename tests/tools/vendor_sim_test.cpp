@@ -17,10 +17,10 @@ protected:
     void SetUp() override {
         ASSERT_EQ(k4m::test::runChild({K4M_VENDOR_SIM, "--make-demo", (dir / "content").string()}), 0);
         k4m::test::writeFile(dir / "content" / "big.bin", std::string(100'000, 'x'));
-        sim = std::make_unique<k4m::test::Child>(std::vector<std::string>{
-            K4M_VENDOR_SIM, "--content", (dir / "content").string(), "--cert-dir", (dir / "cert").string(),
-            "--server-ini", (dir / "server.ini").string(), "--fault", "/broken=status:503", "--fault",
-            "/big.bin=cut:1000"});
+        sim = std::make_unique<k4m::test::Child>(
+            std::vector<std::string>{K4M_VENDOR_SIM, "--content", (dir / "content").string(), "--cert-dir",
+                                     (dir / "cert").string(), "--server-ini", (dir / "server.ini").string(), "--fault",
+                                     "/broken=status:503", "--fault", "/big.bin=cut:1000"});
         ASSERT_TRUE(k4m::test::waitUntil([&] { return fs::exists(dir / "server.ini"); }));
         k4m::IniFile ini(dir / "server.ini");
         ini.load();

@@ -51,8 +51,10 @@ GeneratedCertificate generateCertificate(const std::string& folder) {
     X509_gmtime_adj(X509_getm_notAfter(cert.get()), 7L * 24 * 3600);
     X509_set_pubkey(cert.get(), key.get());
     X509_NAME* name = X509_get_subject_name(cert.get());
-    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Vendor simulator"), -1, -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Vendor simulator"), -1,
+                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1,
+                               0);
     X509_set_issuer_name(cert.get(), name);
     addExtension(cert.get(), NID_basic_constraints, "critical,CA:TRUE");
     addExtension(cert.get(), NID_key_usage, "critical,digitalSignature,keyCertSign");
@@ -62,9 +64,8 @@ GeneratedCertificate generateCertificate(const std::string& folder) {
 
     GeneratedCertificate result{folder + "/certificate.pem", folder + "/key.pem"};
     writePem(result.certificateFile, [&](FILE* f) { return PEM_write_X509(f, cert.get()); });
-    writePem(result.keyFile, [&](FILE* f) {
-        return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
-    });
+    writePem(result.keyFile,
+             [&](FILE* f) { return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr); });
     return result;
 }
 

@@ -53,7 +53,9 @@ std::string makeTemporaryFolder() {
 
 } // namespace
 
-char generatedByte(uint64_t i) { return patternTable()[i % kPatternPeriod]; }
+char generatedByte(uint64_t i) {
+    return patternTable()[i % kPatternPeriod];
+}
 
 HttpsServer::HttpsServer(const std::string& certificateFolder, int port) {
     std::string folder = certificateFolder;
@@ -69,8 +71,10 @@ HttpsServer::HttpsServer(const std::string& certificateFolder, int port) {
     auto route = [this](const httplib::Request& request, httplib::Response& response) { dispatch(request, response); };
     m_server->Get(".*", route);
     m_server->Post(".*", route);
-    if (port == 0) m_port = m_server->bind_to_any_port("127.0.0.1");
-    else m_port = m_server->bind_to_port("127.0.0.1", port) ? port : -1;
+    if (port == 0)
+        m_port = m_server->bind_to_any_port("127.0.0.1");
+    else
+        m_port = m_server->bind_to_port("127.0.0.1", port) ? port : -1;
     if (m_port <= 0) throw std::runtime_error("the HTTPS server could not bind to 127.0.0.1");
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
 }
@@ -87,7 +91,9 @@ HttpsServer::~HttpsServer() {
     }
 }
 
-std::string HttpsServer::base() const { return "https://127.0.0.1:" + std::to_string(m_port); }
+std::string HttpsServer::base() const {
+    return "https://127.0.0.1:" + std::to_string(m_port);
+}
 
 void HttpsServer::on(const std::string& path, Handler handler) {
     std::lock_guard lock(m_mutex);
@@ -122,8 +128,10 @@ void HttpsServer::dispatch(const httplib::Request& request, httplib::Response& r
         m_lastUserAgent = request.get_header_value("User-Agent");
         m_connections.insert(request.remote_addr + ":" + std::to_string(request.remote_port));
         const auto found = m_handlers.find(request.path);
-        if (found != m_handlers.end()) handler = found->second;
-        else handler = m_fallback;
+        if (found != m_handlers.end())
+            handler = found->second;
+        else
+            handler = m_fallback;
     }
     if (handler) {
         handler(request, response);
@@ -160,13 +168,14 @@ Handler generated(uint64_t size, bool announceLength) {
                                               return writePattern(sink, offset, std::min<size_t>(length, 1 << 20));
                                           });
         } else {
-            response.set_chunked_content_provider("application/octet-stream", [size](size_t offset, httplib::DataSink& sink) {
-                if (offset >= size) {
-                    sink.done();
-                    return true;
-                }
-                return writePattern(sink, offset, std::min<uint64_t>(size - offset, 1 << 20));
-            });
+            response.set_chunked_content_provider(
+                "application/octet-stream", [size](size_t offset, httplib::DataSink& sink) {
+                    if (offset >= size) {
+                        sink.done();
+                        return true;
+                    }
+                    return writePattern(sink, offset, std::min<uint64_t>(size - offset, 1 << 20));
+                });
         }
     };
 }
@@ -218,7 +227,8 @@ Handler file(std::string path) {
                                       [in](size_t offset, size_t length, httplib::DataSink& sink) {
                                           std::array<char, 256 * 1024> buffer;
                                           std::fseek(in.get(), static_cast<long>(offset), SEEK_SET);
-                                          const size_t n = std::fread(buffer.data(), 1, std::min(length, buffer.size()), in.get());
+                                          const size_t n =
+                                              std::fread(buffer.data(), 1, std::min(length, buffer.size()), in.get());
                                           if (n == 0) return false;
                                           return sink.write(buffer.data(), n);
                                       });

@@ -19,7 +19,9 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void onSignal(int) { g_stop = 1; }
+void onSignal(int) {
+    g_stop = 1;
+}
 
 int usage() {
     std::fprintf(stderr, "usage: vendor-sim --make-demo DIR\n"
@@ -37,11 +39,16 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--make-demo" && hasValue) demo = argv[++i];
-        else if (arg == "--content" && hasValue) content = argv[++i];
-        else if (arg == "--port" && hasValue) port = std::atoi(argv[++i]);
-        else if (arg == "--cert-dir" && hasValue) certDir = argv[++i];
-        else if (arg == "--server-ini" && hasValue) serverIni = argv[++i];
+        if (arg == "--make-demo" && hasValue)
+            demo = argv[++i];
+        else if (arg == "--content" && hasValue)
+            content = argv[++i];
+        else if (arg == "--port" && hasValue)
+            port = std::atoi(argv[++i]);
+        else if (arg == "--cert-dir" && hasValue)
+            certDir = argv[++i];
+        else if (arg == "--server-ini" && hasValue)
+            serverIni = argv[++i];
         else if (arg == "--fault" && hasValue) {
             const std::string knob = argv[++i];
             const size_t eq = knob.find('=');
@@ -84,7 +91,8 @@ int main(int argc, char** argv) {
         }
         std::printf("Vendor simulator: %s\n", server.base().c_str());
         std::fflush(stdout);
-        while (!g_stop) ::pause();
+        while (!g_stop)
+            ::pause();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vendor-sim: %s\n", e.what());
         return 1;

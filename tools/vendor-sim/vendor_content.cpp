@@ -21,7 +21,8 @@ namespace {
 std::optional<fs::path> fileFor(const std::string& folder, const std::string& path) {
     try {
         fs::path file = folder;
-        for (const auto& part : archiveEntryComponents(path.substr(path.find_first_not_of('/')))) file /= part;
+        for (const auto& part : archiveEntryComponents(path.substr(path.find_first_not_of('/'))))
+            file /= part;
         return file;
     } catch (const std::exception&) {
         return std::nullopt;
@@ -45,9 +46,11 @@ void answerScript(const std::string& folder, const httplib::Request& request, ht
     if (command == "13") key = request.get_param_value("DID");
     const fs::path commandFolder = fs::path(folder) / "kd4_main" / ("COM" + command);
     fs::path answer = commandFolder / "default";
-    if (const auto specific = fileFor(commandFolder.string(), "/" + key); !key.empty() && specific && fs::is_regular_file(*specific))
+    if (const auto specific = fileFor(commandFolder.string(), "/" + key);
+        !key.empty() && specific && fs::is_regular_file(*specific))
         answer = *specific;
-    if (command.empty() || command.find_first_not_of("0123456789") != std::string::npos || !fs::is_regular_file(answer)) {
+    if (command.empty() || command.find_first_not_of("0123456789") != std::string::npos ||
+        !fs::is_regular_file(answer)) {
         // What the vendor's script answers to a request it cannot serve.
         response.set_content("ERROR: unknown request", "text/plain");
         return;

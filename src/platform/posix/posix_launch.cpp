@@ -17,7 +17,7 @@ namespace k4m::posix {
 namespace {
 
 bool isExecutableFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
@@ -33,7 +33,8 @@ pid_t spawnProcess(const std::vector<std::string>& argv) {
     if (argv.empty()) return -1;
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
     // The child starts with a clean signal state whatever the manager has blocked or ignored.
@@ -69,7 +70,8 @@ int PosixPlatform::launch(const std::string& target, const std::optional<std::st
     if (isExecutableFile(target)) {
         argv.push_back(target);
         if (parameters) {
-            for (auto& a : splitParameters(*parameters)) argv.push_back(std::move(a));
+            for (auto& a : splitParameters(*parameters))
+                argv.push_back(std::move(a));
         }
     } else if (target.find(':') != std::string::npos || ::access(target.c_str(), F_OK) == 0) {
         argv = {"xdg-open", target};

@@ -14,7 +14,9 @@
 
 namespace k4m {
 
-std::unique_ptr<Platform> createPlatform() { return std::make_unique<posix::PosixPlatform>(); }
+std::unique_ptr<Platform> createPlatform() {
+    return std::make_unique<posix::PosixPlatform>();
+}
 
 namespace posix {
 
@@ -44,23 +46,41 @@ std::string desktopExecQuote(const std::string& path) {
 std::string desktopValue(const std::string& text) {
     std::string value;
     for (const char c : text) {
-        if (c == '\n') value += "\\n";
-        else if (c == '\r') value += "\\r";
-        else if (c == '\\') value += "\\\\";
-        else value += c;
+        if (c == '\n')
+            value += "\\n";
+        else if (c == '\r')
+            value += "\\r";
+        else if (c == '\\')
+            value += "\\\\";
+        else
+            value += c;
     }
     return value;
 }
 
 } // namespace
 
-std::string PosixPlatform::commonAppDataFolder() const { return xdgDataHome(); }
-std::string PosixPlatform::documentsFolder() const { return xdgDocumentsFolder(); }
-std::string PosixPlatform::startMenuFolder() const { return underDataHome("applications"); }
-std::string PosixPlatform::vst64DefaultFolder() const { return underHomeFolder(".vst"); }
-std::string PosixPlatform::vst32DefaultFolder() const { return underHomeFolder(".vst32"); }
-std::string PosixPlatform::proToolsPluginFolder() const { return underDataHome("Avid/Audio/Plug-Ins"); }
-std::string PosixPlatform::defaultDataFolder() const { return underHomeFolder("Kandoro 4 Data"); }
+std::string PosixPlatform::commonAppDataFolder() const {
+    return xdgDataHome();
+}
+std::string PosixPlatform::documentsFolder() const {
+    return xdgDocumentsFolder();
+}
+std::string PosixPlatform::startMenuFolder() const {
+    return underDataHome("applications");
+}
+std::string PosixPlatform::vst64DefaultFolder() const {
+    return underHomeFolder(".vst");
+}
+std::string PosixPlatform::vst32DefaultFolder() const {
+    return underHomeFolder(".vst32");
+}
+std::string PosixPlatform::proToolsPluginFolder() const {
+    return underDataHome("Avid/Audio/Plug-Ins");
+}
+std::string PosixPlatform::defaultDataFolder() const {
+    return underHomeFolder("Kandoro 4 Data");
+}
 
 std::string PosixPlatform::ownExecutablePath() const {
     char buffer[PATH_MAX];
@@ -97,10 +117,18 @@ void PosixPlatform::createShellLink(const ShellLink& link, const std::string& li
     std::string entry = "[Desktop Entry]\n"
                         "Type=Application\n"
                         "Version=1.0\n"
-                        "Name=" + desktopValue(name) + "\n"
-                        "Comment=" + desktopValue(link.description) + "\n"
-                        "Exec=" + desktopExecQuote(link.target) + "\n"
-                        "Path=" + desktopValue(link.workingFolder) + "\n"
+                        "Name=" +
+                        desktopValue(name) +
+                        "\n"
+                        "Comment=" +
+                        desktopValue(link.description) +
+                        "\n"
+                        "Exec=" +
+                        desktopExecQuote(link.target) +
+                        "\n"
+                        "Path=" +
+                        desktopValue(link.workingFolder) +
+                        "\n"
                         "Terminal=false\n"
                         "Categories=Audio;AudioVideo;\n";
     try {
@@ -125,7 +153,9 @@ bool PosixPlatform::hasNetworkConnection() const {
     return connected;
 }
 
-bool PosixPlatform::isElevated() const { return ::geteuid() == 0; }
+bool PosixPlatform::isElevated() const {
+    return ::geteuid() == 0;
+}
 
 } // namespace posix
 } // namespace k4m

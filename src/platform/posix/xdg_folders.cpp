@@ -31,7 +31,8 @@ std::string userDirsValue(const std::string& file, const std::string& key) {
         if (start == std::string::npos || line[start] == '#') continue;
         if (line.compare(start, key.size() + 1, key + "=") != 0) continue;
         std::string value = line.substr(start + key.size() + 1);
-        while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+        while (!value.empty() && (value.back() == '\r' || value.back() == ' '))
+            value.pop_back();
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
         if (value.rfind("$HOME", 0) == 0) {
             const std::string home = homeFolder();
