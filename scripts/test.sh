@@ -17,16 +17,16 @@ jobs="$(nproc)"
 
 echo "== Build and test"
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-(cd build && ctest --output-on-failure -j "$jobs")
+(cd build && ctest --no-label-summary --output-on-failure -j "$jobs")
 
 echo "== Worker tests with ThreadSanitizer"
 K4M_BUILD_TARGET=download_test bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DK4M_SANITIZE=thread \
     -DK4M_BUILD_GUI=OFF
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" ctest --output-on-failure -j "$jobs" -L worker)
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" ctest --no-label-summary --output-on-failure -j "$jobs" -L worker)
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug "-DK4M_SANITIZE=address,undefined"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
 export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-(cd build-asan && ctest --output-on-failure -j "$jobs")
+(cd build-asan && ctest --no-label-summary --output-on-failure -j "$jobs")
