@@ -163,7 +163,14 @@ TEST_F(PosixPlatformTest, ShellLinkIsADesktopEntryThatStartsTheTarget) {
 
 TEST_F(PosixPlatformTest, ConnectivityNeedsARunningInterfaceBesidesLoopback) {
     // Each case runs the question in a new network namespace of its own, set up by the shell commands given.
-    if (k4m::test::runChild({"unshare", "-rn", "true"}) != 0) GTEST_SKIP() << "no network namespaces here";
+    // Root makes the namespace directly (also inside a chroot); others through a user namespace.
+    const std::vector<std::string> unshare =
+        ::geteuid() == 0 ? std::vector<std::string>{"unshare", "-n"} : std::vector<std::string>{"unshare", "-rn"};
+    auto inNamespace = [&](std::vector<std::string> command) {
+        command.insert(command.begin(), unshare.begin(), unshare.end());
+        return command;
+    };
+    if (k4m::test::runChild(inNamespace({"true"})) != 0) GTEST_SKIP() << "no network namespaces here";
     struct Case {
         const char* setup;
         const char* expected;
@@ -173,7 +180,7 @@ TEST_F(PosixPlatformTest, ConnectivityNeedsARunningInterfaceBesidesLoopback) {
           // up, but its peer is down: no carrier
           Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up", "0\n"},
           Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up && ip link set k4m1 up", "1\n"}}) {
-        Child probe({"unshare", "-rn", "sh", "-c", std::string(c.setup) + " && " + K4M_PLATFORM_PROBE + " connected"});
+        Child probe(inNamespace({"sh", "-c", std::string(c.setup) + " && " + K4M_PLATFORM_PROBE + " connected"}));
         ASSERT_EQ(probe.waitFor(20s), 0) << c.setup;
         EXPECT_EQ(probe.output(), c.expected) << c.setup;
     }
