@@ -1,5 +1,7 @@
 #include "core/log.h"
 
+#include "platform/atomic_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,16 +24,8 @@ void Log::write(const std::string& text) {
     std::lock_guard lock(m_mutex);
     if (m_fd < 0) throw LogError("I/O error 103: the log file is not open");
     // One write call per line: the line reaches the system whole, and survives a crash of the program.
-    const std::string line = text + "\r\n";
-    size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(m_fd, line.data() + done, line.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw LogError(std::string("I/O error writing the log: ") + std::strerror(errno));
-        }
-        done += static_cast<size_t>(n);
-    }
+    if (!writeFully(m_fd, text + "\r\n"))
+        throw LogError(std::string("I/O error writing the log: ") + std::strerror(errno));
     m_lines.push_back(text);
 }
 

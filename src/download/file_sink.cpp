@@ -1,6 +1,7 @@
 #include "download/file_sink.h"
 
-#include <atomic>
+#include "platform/atomic_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -30,21 +31,8 @@ FileSink::~FileSink() {
     discard();
 }
 
-bool FileSink::writeAll(std::string_view data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(m_fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool FileSink::flush() {
-    if (!writeAll(std::string_view(m_buffer.data(), m_buffer.size()))) return false;
+    if (!writeFully(m_fd, std::string_view(m_buffer.data(), m_buffer.size()))) return false;
     m_buffer.clear();
     return true;
 }
@@ -57,7 +45,7 @@ bool FileSink::write(std::string_view data) {
     }
     if (m_buffer.empty() && data.size() >= kBufferSize / 4) {
         // Large pieces go straight to the file, without a copy.
-        if (!writeAll(data)) m_failed = true;
+        if (!writeFully(m_fd, data)) m_failed = true;
         return !m_failed;
     }
     m_buffer.insert(m_buffer.end(), data.begin(), data.end());
@@ -83,11 +71,6 @@ void FileSink::discard() {
     ::close(m_fd);
     m_fd = -1;
     ::unlink(m_part.c_str());
-}
-
-fs::path temporarySiblingIn(const fs::path& folder, const std::string& stem) {
-    static std::atomic<unsigned> counter{0};
-    return folder / (stem + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".part");
 }
 
 } // namespace k4m

@@ -26,7 +26,6 @@ public:
 
 private:
     bool flush();
-    bool writeAll(std::string_view data);
     void discard();
 
     std::filesystem::path m_target;
@@ -35,8 +34,5 @@ private:
     bool m_failed = false;
     std::vector<char> m_buffer;
 };
-
-// A fresh name inside `folder` for a temporary file of this process ("<stem>.<pid>.<n>.part").
-std::filesystem::path temporarySiblingIn(const std::filesystem::path& folder, const std::string& stem);
 
 } // namespace k4m

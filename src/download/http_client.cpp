@@ -111,9 +111,11 @@ HttpClient::~HttpClient() {
     curl_easy_cleanup(static_cast<CURL*>(m_curl));
 }
 
-void HttpClient::prepare(const std::string& url) {
+void HttpClient::prepare(const std::string& url, const HttpTransfer* transfer) {
     CURL* curl = static_cast<CURL*>(m_curl);
     curl_easy_reset(curl);
+    // The callbacks of the coming request see this transfer (or none, for a HEAD).
+    m_transfer = transfer;
     m_statusLine.clear();
     m_dataRefused = false;
     m_stalled = false;
@@ -164,15 +166,8 @@ void HttpClient::perform() {
 }
 
 void HttpClient::get(const std::string& url, const HttpTransfer& transfer) {
-    prepare(url);
-    m_transfer = &transfer;
-    try {
-        perform();
-    } catch (...) {
-        m_transfer = nullptr;
-        throw;
-    }
-    m_transfer = nullptr;
+    prepare(url, &transfer);
+    perform();
     long status = 0;
     curl_easy_getinfo(static_cast<CURL*>(m_curl), CURLINFO_RESPONSE_CODE, &status);
     if (!isSuccess(status))

@@ -54,7 +54,7 @@ public:
     const std::string& lastStatusLine() const { return m_statusLine; }
 
 private:
-    void prepare(const std::string& url);
+    void prepare(const std::string& url, const HttpTransfer* transfer = nullptr);
     void perform();
 
     HttpSettings m_settings;

@@ -7,6 +7,7 @@
 #include "core/text_util.h"
 #include "download/file_sink.h"
 #include "download/zip_extract.h"
+#include "platform/atomic_file.h"
 
 #include <chrono>
 #include <cmath>
@@ -196,7 +197,7 @@ void TcvDLThread::fileCommand(int code) {
         const fs::path folder = dldStore;
         std::error_code ec;
         const bool created = fs::create_directories(folder, ec);
-        const fs::path archive = temporarySiblingIn(folder, ".k4m-archive");
+        const fs::path archive = temporarySibling(folder / ".k4m-archive");
         try {
             if (ec || !fetchToFile(dldURL, archive.string())) {
                 dldOK = false;

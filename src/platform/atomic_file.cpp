@@ -16,18 +16,19 @@ std::system_error lastError(const std::string& what) {
     return {errno, std::generic_category(), what};
 }
 
-void writeAll(int fd, std::string_view bytes, const std::string& what) {
+} // namespace
+
+bool writeFully(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw lastError(what);
+            return false;
         }
         bytes.remove_prefix(static_cast<size_t>(n));
     }
+    return true;
 }
-
-} // namespace
 
 std::filesystem::path temporarySibling(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
@@ -41,7 +42,7 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd < 0) throw lastError("cannot create " + tmp.string());
     try {
-        writeAll(fd, bytes, "cannot write " + tmp.string());
+        if (!writeFully(fd, bytes)) throw lastError("cannot write " + tmp.string());
         // The umask may have removed bits the caller asked for (a program must stay executable).
         if (::fchmod(fd, static_cast<mode_t>(mode)) != 0) throw lastError("cannot set mode of " + tmp.string());
         if (::fsync(fd) != 0) throw lastError("cannot flush " + tmp.string());

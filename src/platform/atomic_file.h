@@ -14,6 +14,9 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
                                                        std::filesystem::perms::group_read |
                                                        std::filesystem::perms::others_read);
 
+// Writes all of `bytes` to `fd`, going on after interruptions; false (errno set) when the system refuses.
+bool writeFully(int fd, std::string_view bytes);
+
 // A temporary name beside `target` that no other writer uses ("<name>.<pid>.<n>.tmp").
 std::filesystem::path temporarySibling(const std::filesystem::path& target);
 

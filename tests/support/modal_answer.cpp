@@ -73,14 +73,4 @@ std::shared_ptr<ModalSeen> clickOnNextModal(const QString& buttonText, int timeo
     return answerNextModal([buttonText](QWidget* dialog) { clickButton(dialog, buttonText); }, timeoutMs);
 }
 
-std::shared_ptr<ModalSeen> pressKeyOnNextModal(int key, int timeoutMs) {
-    return answerNextModal(
-        [key](QWidget* dialog) {
-            QWidget* target = dialog->focusWidget() ? dialog->focusWidget() : dialog;
-            QTest::keyPress(target, static_cast<Qt::Key>(key));
-            QTest::keyRelease(target, static_cast<Qt::Key>(key));
-        },
-        timeoutMs);
-}
-
 } // namespace k4m::test

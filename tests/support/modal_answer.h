@@ -29,7 +29,4 @@ void clickButton(QWidget* dialog, const QString& buttonText);
 // Answers the next modal dialog by clicking its button with this text (ampersands ignored).
 std::shared_ptr<ModalSeen> clickOnNextModal(const QString& buttonText, int timeoutMs = 10000);
 
-// Answers the next modal dialog by pressing and releasing a key on it.
-std::shared_ptr<ModalSeen> pressKeyOnNextModal(int key, int timeoutMs = 10000);
-
 } // namespace k4m::test

@@ -71,12 +71,4 @@ IsolatedHome::IsolatedHome()
     fs::permissions(runtimeDir(), fs::perms::owner_all);
 }
 
-std::vector<std::string> IsolatedHome::childEnvironment() const {
-    std::vector<std::string> env;
-    for (const char* name :
-         {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "XDG_DOCUMENTS_DIR"})
-        env.push_back(std::string(name) + "=" + std::getenv(name));
-    return env;
-}
-
 } // namespace k4m::test

@@ -48,8 +48,6 @@ public:
     const std::filesystem::path& home() const { return m_dir.path(); }
     std::filesystem::path dataHome() const { return m_dir.path() / ".local/share"; }
     std::filesystem::path runtimeDir() const { return m_dir.path() / "run"; }
-    // The environment a child process needs to see the same folders.
-    std::vector<std::string> childEnvironment() const;
 
 private:
     TempDir m_dir;

@@ -21,6 +21,12 @@ bool isExecutableFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
+void waitForChild(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
 int exitStatusOf(int waitStatus) {
     if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
     if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
@@ -56,11 +62,7 @@ pid_t spawnProcess(const std::vector<std::string>& argv) {
 }
 
 void reapInBackground(pid_t pid) {
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    std::thread([pid] { waitForChild(pid); }).detach();
 }
 
 int PosixPlatform::launch(const std::string& target, const std::optional<std::string>& parameters, int flags) {
@@ -103,9 +105,7 @@ bool PosixPlatform::rerunElevated(const std::vector<std::string>& arguments) {
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const pid_t pid = spawnProcess(argv);
     if (pid < 0) return false;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    waitForChild(pid);
     return true;
 }
 
