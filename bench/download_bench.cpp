@@ -3,6 +3,7 @@
 //                                  raw figures behind them, one "name: value" a line
 // The worker runs in a child process of its own (download_bench_client), so its peak memory is measured apart
 // from the server's.
+#include "core/version.h"
 #include "https_server.h"
 
 #include <chrono>
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
 
     k4m::sim::HttpsServer server((work).string());
     server.on("/package.cxp4", k4m::sim::answer::generated(size));
-    server.on("/km4.ver", k4m::sim::answer::body("1.2.6"));
+    server.on("/km4.ver", k4m::sim::answer::body(k4m::kManagerVersion));
     const std::string url = server.base() + "/package.cxp4";
     const std::string ca = server.caFile();
     const std::string target = (work / "download.bin").string();

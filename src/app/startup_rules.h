@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/version.h"
+
 #include <string>
 
 namespace k4m {
 
-inline constexpr const char* kManagerVersion = "1.2.6";
-inline constexpr const char* kBanner = "[CORVANE-K4M 1.2.6] [20190929-1]";
 inline constexpr const char* kCompanyName = "Corvane";
 
 // A program started from inside a Zip archive (a path through "....zip").

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/version.h"
+
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -9,7 +11,7 @@
 namespace k4m {
 
 struct HttpSettings {
-    std::string userAgent = "Corvane KM4 1.2.6";
+    std::string userAgent = kUserAgent;
     std::string caFile; // extra certificate authorities (PEM) beside the system's
     long maxRedirects = 25;
     long connectTimeoutSeconds = 30;

@@ -1,5 +1,5 @@
 // The update copy's run, in-process with its message box answered by the test.
-#include "app/update_swap_mode.h"
+#include "app/ui/update_swap_mode.h"
 #include "child_process.h"
 #include "modal_answer.h"
 #include "platform/posix/posix_platform.h"

@@ -1,5 +1,5 @@
 // The prompt dialog on real widgets (offscreen), answered the way a user answers it.
-#include "app/busy_cursor.h"
+#include "core/ui/busy_cursor.h"
 #include "dialogs/tmodalform.h"
 #include "modal_answer.h"
 

@@ -3,6 +3,7 @@
 #include "core/archive_paths.h"
 #include "core/server_requests.h"
 #include "core/text_util.h"
+#include "core/version.h"
 
 #include <filesystem>
 #include <fstream>
@@ -110,7 +111,8 @@ Handler faultHandler(const HttpsServer& server, const std::string& knob, const s
 
 void makeDemoContent(const std::string& folder) {
     const fs::path files = fs::path(folder) / server::kManagerFilesDir;
-    write(files / "km4.ver", "1.2.6\r\n");
+    // The demo serves the manager's own version, so no update is offered.
+    write(files / "km4.ver", std::string(kManagerVersion) + "\r\n");
     write(files / "status4.txt", "OK\r\n");
     write(files / "promotion.txt", "New: the Latin Percussion kit for Kandoro 4\r\n");
     write(files / "km4.ini", "[General]\r\nHomeScreen=0\r\n\r\n[Redistributable]\r\nActive=0\r\nKey=10\r\n"

@@ -1,9 +1,9 @@
 // The first show of the main window: server status, self-update, self-copy, promotion, global settings,
 // home picture, first-start notice.
-#include "app/busy_cursor.h"
+#include "core/ui/busy_cursor.h"
 #include "app/entry_decision.h"
 #include "app/startup_rules.h"
-#include "app/tformd.h"
+#include "app/ui/tformd.h"
 #include "core/file_ops.h"
 #include "core/server_requests.h"
 #include "core/settings_keys.h"

@@ -1,6 +1,6 @@
-#include "app/update_swap_mode.h"
+#include "app/ui/update_swap_mode.h"
 
-#include "app/busy_cursor.h"
+#include "core/ui/busy_cursor.h"
 #include "app/update_swap.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/tformd.h"
+#include "app/ui/tformd.h"
 
 #include "app/startup_rules.h"
 #include "core/server_requests.h"

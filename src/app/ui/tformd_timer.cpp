@@ -1,6 +1,6 @@
 // The window's 200 ms timer. Before an installation it keeps the start screen's texts current.
 #include "app/startup_rules.h"
-#include "app/tformd.h"
+#include "app/ui/tformd.h"
 
 #include <QLabel>
 #include <QLineEdit>

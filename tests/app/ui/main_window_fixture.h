@@ -1,7 +1,7 @@
 #pragma once
 
 // A main window started in-process against the local HTTPS server, with its own home and manager folders.
-#include "app/tformd.h"
+#include "app/ui/tformd.h"
 #include "child_process.h"
 #include "core/server_requests.h"
 #include "https_server.h"

@@ -1,6 +1,6 @@
 // The main window's controls, with the places, texts, hints and colours of its design.
-#include "app/home_picture.h"
-#include "app/tformd.h"
+#include "app/ui/home_picture.h"
+#include "app/ui/tformd.h"
 
 #include <QFile>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "app/home_picture.h"
+#include "app/ui/home_picture.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/program_entry.h"
+#include "app/ui/program_entry.h"
 
 int main(int argc, char** argv) {
     const auto platform = k4m::createPlatform();

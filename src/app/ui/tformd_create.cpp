@@ -1,6 +1,6 @@
 // The main window's creation handler: everything before the window is first shown.
 #include "app/startup_rules.h"
-#include "app/tformd.h"
+#include "app/ui/tformd.h"
 #include "core/server_requests.h"
 #include "core/settings_keys.h"
 #include "core/text_file.h"

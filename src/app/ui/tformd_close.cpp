@@ -1,5 +1,5 @@
 // Closing the main window.
-#include "app/tformd.h"
+#include "app/ui/tformd.h"
 
 #include <QCloseEvent>
 

@@ -1,9 +1,9 @@
-#include "app/program_entry.h"
+#include "app/ui/program_entry.h"
 
 #include "app/command_modes.h"
 #include "app/entry_decision.h"
-#include "app/tformd.h"
-#include "app/update_swap_mode.h"
+#include "app/ui/tformd.h"
+#include "app/ui/update_swap_mode.h"
 
 #include <QApplication>
 #include <string>
