@@ -1,15 +1,38 @@
 #include "core/ini_file.h"
 
-#include "core/text_file.h"
+#include "core/text_decoding.h"
 #include "core/text_util.h"
-#include "platform/atomic_file.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <system_error>
+#include <unordered_set>
 
 namespace k4m {
 
 namespace {
+
+// As trim(), without a copy: blanks and control characters (everything up to and including the space) go.
+std::string_view trimView(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
 
 // A value must stay on its line: a line break inside it would smuggle a new key or section into the file.
 std::string oneLine(std::string_view text) {
@@ -20,27 +43,114 @@ std::string oneLine(std::string_view text) {
     return trim(result);
 }
 
+constexpr size_t kNotFound = static_cast<size_t>(-1);
+
 } // namespace
 
-IniFile::IniFile(std::filesystem::path path, bool writeThrough)
-    : m_path(std::move(path)), m_writeThrough(writeThrough) {}
+std::size_t IniFile::NameHash::operator()(std::string_view name) const {
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a over the lower-case bytes
+    for (const char c : name) {
+        hash ^= static_cast<unsigned char>(lowerAscii(c));
+        hash *= 1099511628211ull;
+    }
+    return static_cast<std::size_t>(hash);
+}
+
+bool IniFile::NameEqual::operator()(std::string_view a, std::string_view b) const {
+    return equalsIgnoringCase(a, b);
+}
+
+std::string_view IniFile::keyOf(const Item& entry) {
+    return trimView(std::string_view(entry.text).substr(0, entry.equals));
+}
+
+std::string_view IniFile::valueOf(const Item& entry) {
+    return trimView(std::string_view(entry.text).substr(entry.equals + 1));
+}
+
+IniFile::IniFile(std::filesystem::path path, bool writeThrough, std::filesystem::perms mode) {
+    m_doc.path = std::move(path);
+    m_doc.writeThrough = writeThrough;
+    m_doc.mode = mode;
+}
+
+IniFile::IniFile(const IniFile& other) : m_doc(other.lockedCopy()) {}
+
+IniFile::IniFile(IniFile&& other) noexcept : m_doc(other.take()) {}
+
+IniFile& IniFile::operator=(const IniFile& other) {
+    if (this != &other) {
+        // Never both locks at once: two objects assigned to each other from two threads cannot deadlock.
+        Document copy = other.lockedCopy();
+        const std::lock_guard lock(m_mutex);
+        m_doc = std::move(copy);
+    }
+    return *this;
+}
+
+IniFile& IniFile::operator=(IniFile&& other) noexcept {
+    if (this != &other) {
+        Document taken = other.take();
+        const std::lock_guard lock(m_mutex);
+        m_doc = std::move(taken);
+    }
+    return *this;
+}
+
+IniFile::Document IniFile::lockedCopy() const {
+    const std::lock_guard lock(m_mutex);
+    return m_doc;
+}
+
+IniFile::Document IniFile::take() {
+    const std::lock_guard lock(m_mutex);
+    Document taken = std::move(m_doc);
+    m_doc = Document{};
+    return taken;
+}
 
 IniFile IniFile::fromText(std::string_view text) {
     IniFile ini;
-    ini.parse(text);
+    if (!ini.parse(text))
+        ini.refuse("the text has more than " + std::to_string(kMaxEntries) + " entries and section headers");
     return ini;
 }
 
 bool IniFile::load() {
-    m_sections.clear();
-    m_lines.clear();
-    bool exists = false;
-    parse(readTextFile(m_path, &exists));
-    return exists;
+    const std::lock_guard lock(m_mutex);
+    Document& d = m_doc;
+    d.items.clear();
+    d.sections.clear();
+    d.indexValid = false;
+    std::optional<std::string> bytes;
+    try {
+        bytes = readRegularFile(d.path, kMaxFileSize);
+    } catch (const std::system_error& e) {
+        refuse(e.what());
+        throw;
+    }
+    if (!bytes) return false;
+    const std::string text = decodeText(*bytes);
+    bytes.reset();
+    if (!parse(text)) {
+        const std::system_error error(EFBIG, std::generic_category(),
+                                      d.path.string() + " has more than " + std::to_string(kMaxEntries) +
+                                          " entries and section headers");
+        refuse(error.what());
+        throw error;
+    }
+    return true;
 }
 
-void IniFile::parse(std::string_view text) {
-    int current = -1;
+void IniFile::refuse(std::string reason) {
+    // The first reason stays: it names what was wrong with the file when it was read.
+    if (m_doc.unreadable.empty()) m_doc.unreadable = std::move(reason);
+}
+
+bool IniFile::parse(std::string_view text) {
+    Document& d = m_doc;
+    std::uint32_t current = kNoSection;
+    size_t counted = 0;
     size_t from = 0;
     while (from < text.size()) {
         size_t end = text.find('\n', from);
@@ -49,82 +159,163 @@ void IniFile::parse(std::string_view text) {
         from = end + 1;
         if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
 
-        Line line;
-        line.raw = std::string(raw);
-        const std::string trimmed = trim(raw);
-        if (!trimmed.empty() && trimmed[0] == '[') {
-            const size_t close = trimmed.find(']');
-            const std::string name =
-                toLowerAscii(trim(trimmed.substr(1, close == std::string::npos ? close : close - 1)));
-            current = findSection(name);
-            if (current < 0) {
-                m_sections.push_back(name);
-                current = static_cast<int>(m_sections.size()) - 1;
-            }
-            line.kind = Kind::Section;
-        } else if (!trimmed.empty() && trimmed[0] != ';' && trimmed.find('=') != std::string::npos) {
-            const size_t eq = trimmed.find('=');
-            line.kind = Kind::Entry;
-            line.key = trim(std::string_view(trimmed).substr(0, eq));
-            line.value = trim(std::string_view(trimmed).substr(eq + 1));
+        const std::string_view trimmed = trimView(raw);
+        const bool header = !trimmed.empty() && trimmed[0] == '[';
+        const size_t equals = header || trimmed.empty() || trimmed[0] == ';' ? kNotFound : raw.find('=');
+        if (!header && equals == kNotFound) {
+            if (d.items.empty() || d.items.back().kind != Kind::Text)
+                d.items.push_back(Item{{}, current, 0, Kind::Text});
+            std::string& chunk = d.items.back().text;
+            chunk += raw;
+            chunk += "\r\n";
+            continue;
         }
-        line.section = current;
-        m_lines.push_back(std::move(line));
+        if (++counted > kMaxEntries) {
+            d.items.clear();
+            d.items.shrink_to_fit();
+            d.sections.clear();
+            d.indexValid = false;
+            return false;
+        }
+        if (header) {
+            const size_t close = trimmed.find(']');
+            const std::string_view name =
+                trimView(trimmed.substr(1, close == std::string_view::npos ? close : close - 1));
+            if (const auto found = d.sections.find(name); found != d.sections.end()) {
+                current = found->second;
+            } else {
+                current = d.nextSection++;
+                d.sections.emplace(std::string(name), current);
+            }
+            d.items.push_back(Item{std::string(raw), current, 0, Kind::Section});
+        } else {
+            d.items.push_back(Item{std::string(raw), current, static_cast<std::uint32_t>(equals), Kind::Entry});
+        }
     }
+    d.indexValid = false;
+    return true;
 }
 
 std::string IniFile::toText() const {
+    const std::lock_guard lock(m_mutex);
+    return textLocked();
+}
+
+std::string IniFile::textLocked() const {
+    size_t size = 0;
+    for (const Item& item : m_doc.items)
+        size += item.text.size() + 2;
     std::string text;
-    for (const Line& line : m_lines) {
-        if (line.kind == Kind::Entry && line.raw.empty())
-            text += line.key + "=" + line.value;
-        else
-            text += line.raw;
-        text += "\r\n";
+    text.reserve(size);
+    for (const Item& item : m_doc.items) {
+        text += item.text;
+        if (item.kind != Kind::Text) text += "\r\n";
     }
     return text;
 }
 
 void IniFile::save() const {
-    writeFileAtomically(m_path, toText());
+    const std::lock_guard lock(m_mutex);
+    saveLocked();
+}
+
+void IniFile::saveLocked() const {
+    if (!m_doc.unreadable.empty()) return;
+    writeFileAtomically(m_doc.path, textLocked(), m_doc.mode);
 }
 
 void IniFile::changed() {
-    if (m_writeThrough) save();
+    if (m_doc.writeThrough) saveLocked();
 }
 
-int IniFile::findSection(std::string_view section) const {
-    const std::string wanted = toLowerAscii(trim(section));
-    for (size_t i = 0; i < m_sections.size(); ++i) {
-        if (m_sections[i] == wanted) return static_cast<int>(i);
-    }
-    return -1;
+bool IniFile::writeRefused() const {
+    const std::lock_guard lock(m_mutex);
+    return !m_doc.unreadable.empty();
 }
 
-int IniFile::findEntry(int section, std::string_view key) const {
-    if (section < 0) return -1;
-    const std::string wanted = toLowerAscii(trim(key));
-    for (size_t i = 0; i < m_lines.size(); ++i) {
-        const Line& line = m_lines[i];
-        if (line.kind == Kind::Entry && line.section == section && toLowerAscii(line.key) == wanted)
-            return static_cast<int>(i);
+std::string IniFile::unreadableReason() const {
+    const std::lock_guard lock(m_mutex);
+    return m_doc.unreadable;
+}
+
+const std::filesystem::path& IniFile::path() const {
+    const std::lock_guard lock(m_mutex);
+    return m_doc.path;
+}
+
+std::uint32_t IniFile::findSection(std::string_view section) const {
+    const auto found = m_doc.sections.find(trimView(section));
+    return found == m_doc.sections.end() ? kNoSection : found->second;
+}
+
+void IniFile::buildIndex() const {
+    const Document& d = m_doc;
+    if (d.indexValid) return;
+    d.firstOf.assign(size_t{d.nextSection} + 1, 0);
+    for (const Item& item : d.items) {
+        if (item.kind != Kind::Text && item.section != kNoSection) ++d.firstOf[item.section + 1];
     }
-    return -1;
+    for (size_t s = 1; s < d.firstOf.size(); ++s)
+        d.firstOf[s] += d.firstOf[s - 1];
+    d.byPosition.assign(d.firstOf.back(), 0);
+    std::vector<std::uint32_t> next(d.firstOf.begin(), d.firstOf.end() - 1);
+    for (size_t i = 0; i < d.items.size(); ++i) {
+        const Item& item = d.items[i];
+        if (item.kind != Kind::Text && item.section != kNoSection)
+            d.byPosition[next[item.section]++] = static_cast<std::uint32_t>(i);
+    }
+    d.indexValid = true;
+}
+
+const std::uint32_t* IniFile::sectionBegin(std::uint32_t section) const {
+    buildIndex();
+    return m_doc.byPosition.data() + m_doc.firstOf[section];
+}
+
+const std::uint32_t* IniFile::sectionEnd(std::uint32_t section) const {
+    buildIndex();
+    return m_doc.byPosition.data() + m_doc.firstOf[size_t{section} + 1];
+}
+
+const IniFile::Item* IniFile::findEntry(std::uint32_t section, std::string_view key) const {
+    if (section == kNoSection) return nullptr;
+    const std::string_view wanted = trimView(key);
+    for (const std::uint32_t *at = sectionBegin(section), *end = sectionEnd(section); at != end; ++at) {
+        const Item& item = m_doc.items[*at];
+        if (item.kind == Kind::Entry && equalsIgnoringCase(keyOf(item), wanted)) return &item;
+    }
+    return nullptr;
 }
 
 std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const {
-    const int index = findEntry(findSection(section), key);
-    if (index < 0) return std::nullopt;
-    return m_lines[static_cast<size_t>(index)].value;
+    const std::lock_guard lock(m_mutex);
+    return valueLocked(section, key);
+}
+
+std::optional<std::string> IniFile::valueLocked(std::string_view section, std::string_view key) const {
+    const Item* item = findEntry(findSection(section), key);
+    if (item == nullptr) return std::nullopt;
+    return std::string(valueOf(*item));
+}
+
+bool IniFile::valueExists(std::string_view section, std::string_view key) const {
+    const std::lock_guard lock(m_mutex);
+    return findEntry(findSection(section), key) != nullptr;
 }
 
 std::string IniFile::readString(std::string_view section, std::string_view key, std::string_view fallback) const {
-    auto found = value(section, key);
+    const std::lock_guard lock(m_mutex);
+    auto found = valueLocked(section, key);
     return found ? *found : std::string(fallback);
 }
 
 int IniFile::readInteger(std::string_view section, std::string_view key, int fallback) const {
-    const auto found = value(section, key);
+    const std::lock_guard lock(m_mutex);
+    return readIntegerLocked(section, key, fallback);
+}
+
+int IniFile::readIntegerLocked(std::string_view section, std::string_view key, int fallback) const {
+    const auto found = valueLocked(section, key);
     if (!found || found->empty()) return fallback;
     std::string_view digits = *found;
     if (digits.front() == '+') digits.remove_prefix(1);
@@ -135,81 +326,125 @@ int IniFile::readInteger(std::string_view section, std::string_view key, int fal
 }
 
 bool IniFile::readBool(std::string_view section, std::string_view key, bool fallback) const {
-    return readInteger(section, key, fallback ? 1 : 0) != 0;
+    const std::lock_guard lock(m_mutex);
+    return readIntegerLocked(section, key, fallback ? 1 : 0) != 0;
 }
 
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string cleanKey = oneLine(key);
-    const std::string cleanValue = oneLine(value);
-    int sectionIndex = findSection(section);
-    if (const int index = findEntry(sectionIndex, cleanKey); index >= 0) {
-        Line& line = m_lines[static_cast<size_t>(index)];
-        if (line.value == cleanValue) return;
-        line.value = cleanValue;
-        line.raw.clear();
-        changed();
-        return;
-    }
-    if (sectionIndex < 0) {
-        if (!m_lines.empty() && !trim(m_lines.back().raw).empty())
-            m_lines.push_back(Line{Kind::Text, m_lines.back().section, "", "", ""});
-        m_sections.push_back(toLowerAscii(trim(section)));
-        sectionIndex = static_cast<int>(m_sections.size()) - 1;
-        m_lines.push_back(Line{Kind::Section, sectionIndex, "[" + oneLine(section) + "]", "", ""});
-    }
-    // A new key goes after the last entry (or header) of its section, before any blank lines that follow it.
-    size_t insertAt = 0;
-    for (size_t i = 0; i < m_lines.size(); ++i) {
-        const Line& line = m_lines[i];
-        if (line.section == sectionIndex && (line.kind == Kind::Entry || line.kind == Kind::Section)) insertAt = i + 1;
-    }
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                   Line{Kind::Entry, sectionIndex, "", cleanKey, cleanValue});
-    changed();
+    const std::lock_guard lock(m_mutex);
+    writeStringLocked(section, key, value);
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, int value) {
-    writeString(section, key, std::to_string(value));
+    const std::lock_guard lock(m_mutex);
+    writeStringLocked(section, key, std::to_string(value));
 }
 
 void IniFile::writeBool(std::string_view section, std::string_view key, bool value) {
-    writeString(section, key, value ? "1" : "0");
+    const std::lock_guard lock(m_mutex);
+    writeStringLocked(section, key, value ? "1" : "0");
+}
+
+void IniFile::writeStringLocked(std::string_view section, std::string_view key, std::string_view value) {
+    Document& d = m_doc;
+    const std::string cleanKey = oneLine(key);
+    const std::string cleanValue = oneLine(value);
+    std::uint32_t sectionId = findSection(section);
+    if (const Item* found = findEntry(sectionId, cleanKey); found != nullptr) {
+        if (valueOf(*found) == cleanValue) return;
+        Item& item = d.items[static_cast<size_t>(found - d.items.data())];
+        // The key keeps its spelling in the file.
+        std::string line = std::string(keyOf(item)) + "=" + cleanValue;
+        item.equals = static_cast<std::uint32_t>(line.size() - cleanValue.size() - 1);
+        item.text = std::move(line);
+        changed();
+        return;
+    }
+    if (sectionId == kNoSection) {
+        // A new section is set off from what comes before it by a blank line.
+        if (!d.items.empty()) {
+            Item& last = d.items.back();
+            if (last.kind != Kind::Text) {
+                d.items.push_back(Item{"\r\n", last.section, 0, Kind::Text});
+            } else {
+                const std::string_view chunk = std::string_view(last.text).substr(0, last.text.size() - 2);
+                const size_t lineStart = chunk.rfind('\n');
+                if (!trimView(chunk.substr(lineStart == std::string_view::npos ? 0 : lineStart + 1)).empty())
+                    last.text += "\r\n";
+            }
+        }
+        sectionId = d.nextSection++;
+        d.sections.emplace(std::string(trimView(section)), sectionId);
+        d.items.push_back(Item{"[" + oneLine(section) + "]", sectionId, 0, Kind::Section});
+        d.indexValid = false;
+    }
+    // A new key goes after the last entry (or header) of its section, before any other lines that follow it.
+    const size_t insertAt = size_t{*(sectionEnd(sectionId) - 1)} + 1;
+    d.items.insert(
+        d.items.begin() + static_cast<std::ptrdiff_t>(insertAt),
+        Item{cleanKey + "=" + cleanValue, sectionId, static_cast<std::uint32_t>(cleanKey.size()), Kind::Entry});
+    d.indexValid = false;
+    changed();
 }
 
 void IniFile::deleteKey(std::string_view section, std::string_view key) {
-    const int sectionIndex = findSection(section);
-    bool removed = false;
-    for (int index = findEntry(sectionIndex, key); index >= 0; index = findEntry(sectionIndex, key)) {
-        m_lines.erase(m_lines.begin() + index);
-        removed = true;
+    const std::lock_guard lock(m_mutex);
+    Document& d = m_doc;
+    const std::uint32_t sectionId = findSection(section);
+    if (sectionId == kNoSection) return;
+    const std::string_view wanted = trimView(key);
+    std::vector<std::uint32_t> doomed;
+    for (const std::uint32_t *at = sectionBegin(sectionId), *end = sectionEnd(sectionId); at != end; ++at) {
+        const Item& item = d.items[*at];
+        if (item.kind == Kind::Entry && equalsIgnoringCase(keyOf(item), wanted)) doomed.push_back(*at);
     }
-    if (removed) changed();
+    if (doomed.empty()) return;
+    size_t kept = 0;
+    size_t next = 0;
+    for (size_t i = 0; i < d.items.size(); ++i) {
+        if (next < doomed.size() && doomed[next] == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i) d.items[kept] = std::move(d.items[i]);
+        ++kept;
+    }
+    d.items.resize(kept);
+    d.indexValid = false;
+    changed();
 }
 
 void IniFile::eraseSection(std::string_view section) {
-    const int sectionIndex = findSection(section);
-    if (sectionIndex < 0) return;
-    std::erase_if(m_lines, [&](const Line& line) { return line.section == sectionIndex; });
-    // The name stays registered (with no lines) so indices of later sections remain valid.
-    m_sections[static_cast<size_t>(sectionIndex)] = std::string("\n") + m_sections[static_cast<size_t>(sectionIndex)];
+    const std::lock_guard lock(m_mutex);
+    Document& d = m_doc;
+    const auto found = d.sections.find(trimView(section));
+    if (found == d.sections.end()) return;
+    const std::uint32_t sectionId = found->second;
+    d.sections.erase(found);
+    std::erase_if(d.items, [&](const Item& item) { return item.section == sectionId; });
+    d.indexValid = false;
     changed();
 }
 
 bool IniFile::sectionExists(std::string_view section) const {
-    return findSection(section) >= 0;
+    const std::lock_guard lock(m_mutex);
+    return findSection(section) != kNoSection;
 }
 
 std::vector<std::string> IniFile::sectionKeys(std::string_view section) const {
-    const int sectionIndex = findSection(section);
+    const std::lock_guard lock(m_mutex);
     std::vector<std::string> keys;
-    if (sectionIndex < 0) return keys;
-    for (const Line& line : m_lines) {
-        if (line.kind != Kind::Entry || line.section != sectionIndex) continue;
-        const std::string lower = toLowerAscii(line.key);
-        bool seen = false;
-        for (const auto& k : keys)
-            seen = seen || toLowerAscii(k) == lower;
-        if (!seen) keys.push_back(line.key);
+    const std::uint32_t sectionId = findSection(section);
+    if (sectionId == kNoSection) return keys;
+    const std::uint32_t* const begin = sectionBegin(sectionId);
+    const std::uint32_t* const end = sectionEnd(sectionId);
+    std::unordered_set<std::string_view, NameHash, NameEqual> seen;
+    seen.reserve(static_cast<size_t>(end - begin));
+    for (const std::uint32_t* at = begin; at != end; ++at) {
+        const Item& item = m_doc.items[*at];
+        if (item.kind != Kind::Entry) continue;
+        const std::string_view key = keyOf(item);
+        if (seen.insert(key).second) keys.emplace_back(key);
     }
     return keys;
 }

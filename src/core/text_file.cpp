@@ -25,12 +25,12 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
-void SaveString(std::string_view text, const std::filesystem::path& path) {
+void SaveString(std::string_view text, const std::filesystem::path& path, std::filesystem::perms mode) {
     std::string bytes;
     bytes.reserve(text.size() + 16);
     for (const auto& line : splitLines(text))
         bytes += line + "\r\n";
-    writeFileAtomically(path, bytes);
+    writeFileAtomically(path, bytes, mode);
 }
 
 std::string readTextFile(const std::filesystem::path& path, bool* exists) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/atomic_file.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -10,9 +12,11 @@ namespace k4m {
 // Splits a text into lines at CR LF, LF or CR; a line break at the very end does not start another line.
 std::vector<std::string> splitLines(std::string_view text);
 
-// Writes the lines of `text` to `path`, each ended by CR LF, replacing the file atomically. Throws
+// Writes the lines of `text` to `path`, each ended by CR LF, replacing the file atomically; the file gets exactly
+// `mode` (kPrivateFileMode for a file holding the customer's key). A symbolic link at `path` is refused. Throws
 // std::system_error.
-void SaveString(std::string_view text, const std::filesystem::path& path);
+void SaveString(std::string_view text, const std::filesystem::path& path,
+                std::filesystem::perms mode = kDefaultFileMode);
 
 // The file's lines, each followed by CR LF; empty when the file does not exist. Throws std::system_error when
 // it exists but cannot be read.

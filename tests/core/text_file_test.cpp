@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <sys/stat.h>
+
 using k4m::test::readFile;
 using k4m::test::TempDir;
 using k4m::test::writeFile;
@@ -29,6 +32,28 @@ TEST(SaveString, SplitsAtAnyLineBreakAndReplacesTheFile) {
     EXPECT_EQ(readFile(dir / "out.txt"), "last line ends\r\n");
     k4m::SaveString("", dir / "out.txt");
     EXPECT_EQ(readFile(dir / "out.txt"), "");
+}
+
+TEST(SaveString, GivesTheFileExactlyItsModeWhateverTheUmask) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        std::optional<std::filesystem::perms> mode; // none: the default
+        std::filesystem::perms expected;
+    };
+    const mode_t old = ::umask(022);
+    for (const Case& c : {Case{"Default", std::nullopt, std::filesystem::perms(0644)},
+                          Case{"PrivateOverThePublicFile", k4m::kPrivateFileMode, std::filesystem::perms(0600)},
+                          Case{"DefaultOverThePrivateFile", std::nullopt, std::filesystem::perms(0644)}}) {
+        SCOPED_TRACE(c.name);
+        if (c.mode)
+            k4m::SaveString("key", dir / "key.dat", *c.mode);
+        else
+            k4m::SaveString("key", dir / "key.dat");
+        EXPECT_EQ(std::filesystem::status(dir / "key.dat").permissions(), c.expected);
+        EXPECT_EQ(readFile(dir / "key.dat"), "key\r\n");
+    }
+    ::umask(old);
 }
 
 TEST(SaveString, RoundTripsThroughLoadString) {
