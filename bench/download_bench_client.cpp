@@ -18,10 +18,7 @@ int clientDownload(const std::string& url, const std::string& file, const std::s
     k4m::WorkerShared shared;
     k4m::TcvDLThread worker(shared, nullptr, settingsFor(caFile));
     worker.Start();
-    worker.dldURL = url;
-    worker.dldStore = file;
-    worker.postAndWait(k4m::CmdSaveFile);
-    return worker.dldOK ? 0 : 1;
+    return k4m::saveFile(worker, url, file) ? 0 : 1;
 }
 
 int clientFetch(const std::string& url, int count, const std::string& caFile) {

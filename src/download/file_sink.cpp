@@ -22,8 +22,10 @@ fs::path FileSink::partPath(const fs::path& target) {
 }
 
 FileSink::FileSink(fs::path target) : m_target(std::move(target)), m_part(partPath(m_target)) {
-    // O_NOFOLLOW: a link planted under the partial name is not written through.
-    m_fd = ::open(m_part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // The partial name is ours alone: whatever lies there (a piece of an earlier download, a link, a pipe that
+    // would block the open for ever) is removed, and the file is created new, never written through a link.
+    ::unlink(m_part.c_str());
+    m_fd = ::open(m_part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (m_fd >= 0) m_buffer.reserve(kBufferSize);
 }
 

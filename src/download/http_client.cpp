@@ -29,6 +29,13 @@ const std::string& systemAuthorityFolder() {
     return folder;
 }
 
+// Below this rate over a whole stall period a transfer is as good as stalled: a server that sends a byte now
+// and then would otherwise keep a request, and the window waiting for it, alive for ever.
+constexpr int64_t kMinimumBytesPerSecond = 100;
+
+// How often the arrival record takes a sample; the rate rule may fire this much later than exact.
+constexpr int64_t kSampleEveryMs = 100;
+
 bool isSuccess(long status) {
     return status >= 200 && status < 300;
 }
@@ -44,6 +51,7 @@ struct HttpCallbacks {
     static size_t header(char* data, size_t size, size_t count, void* user) {
         auto* client = static_cast<HttpClient*>(user);
         client->m_lastDataTick = nowMs(); // headers are data too: a long redirect chain is no stall
+        client->m_arrived += static_cast<int64_t>(size * count);
         std::string_view line(data, size * count);
         // Every response of a redirect chain starts with its status line; the last one is the final answer.
         if (line.substr(0, 5) == "HTTP/") {
@@ -59,6 +67,7 @@ struct HttpCallbacks {
         auto* client = static_cast<HttpClient*>(user);
         const size_t bytes = size * count;
         client->m_lastDataTick = nowMs();
+        client->m_arrived += static_cast<int64_t>(bytes);
         CURL* curl = static_cast<CURL*>(client->m_curl);
         if (client->m_bodyStatus == 0) {
             // The first piece of the final answer: what it is does not change until the next request.
@@ -82,13 +91,19 @@ struct HttpCallbacks {
         return bytes;
     }
 
-    // Called about once a second even while nothing arrives: the place to notice a cancel or a stall.
+    // Called about once a second even while nothing arrives: the place to notice a cancel, a stall or
+    // a trickle.
     static int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
         auto* client = static_cast<HttpClient*>(user);
         const HttpTransfer* t = client->m_transfer;
         if (t != nullptr && t->cancelled && t->cancelled()) return 1;
-        if (nowMs() - client->m_lastDataTick > client->m_settings.stallTimeoutSeconds * 1000) {
+        const int64_t now = nowMs();
+        if (now - client->m_lastDataTick > client->m_settings.stallTimeoutSeconds * 1000) {
             client->m_stalled = true;
+            return 1;
+        }
+        if (client->tooSlow(now)) {
+            client->m_tooSlow = true;
             return 1;
         }
         return 0;
@@ -111,18 +126,33 @@ HttpClient::~HttpClient() {
     curl_easy_cleanup(static_cast<CURL*>(m_curl));
 }
 
+bool HttpClient::tooSlow(int64_t now) {
+    if (m_arrivals.empty() || now - m_arrivals.back().first >= kSampleEveryMs) m_arrivals.emplace_back(now, m_arrived);
+    // The newest sample from before the period is the baseline; older ones are of no more use. Strictly
+    // before: a transfer that went silent is caught by the gap rule first, with its own message.
+    const int64_t periodMs = m_settings.stallTimeoutSeconds * 1000;
+    while (m_arrivals.size() >= 2 && m_arrivals[1].first < now - periodMs)
+        m_arrivals.pop_front();
+    const auto& [tick, arrived] = m_arrivals.front();
+    return tick < now - periodMs && m_arrived - arrived < kMinimumBytesPerSecond * m_settings.stallTimeoutSeconds;
+}
+
 void HttpClient::prepare(const std::string& url, const HttpTransfer* transfer) {
     CURL* curl = static_cast<CURL*>(m_curl);
     curl_easy_reset(curl);
-    // The callbacks of the coming request see this transfer (or none, for a HEAD).
+    // The callbacks of the coming request see this transfer.
     m_transfer = transfer;
     m_statusLine.clear();
     m_dataRefused = false;
     m_stalled = false;
+    m_tooSlow = false;
     m_received = 0;
+    m_arrived = 0;
     m_bodyStatus = 0;
     m_announced = -1;
-    m_lastDataTick = nowMs();
+    m_startTick = m_lastDataTick = nowMs();
+    m_arrivals.assign(1, {m_startTick, 0});
+    m_timeLimitMs = transfer != nullptr ? transfer->timeLimitSeconds * 1000 : 0;
     m_errorBuffer[0] = '\0';
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
@@ -143,6 +173,7 @@ void HttpClient::prepare(const std::string& url, const HttpTransfer* transfer) {
             curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &HttpCallbacks::systemAuthorities);
     }
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, m_settings.connectTimeoutSeconds);
+    if (m_timeLimitMs > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timeLimitMs));
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HttpCallbacks::header);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpCallbacks::write);
@@ -158,8 +189,15 @@ void HttpClient::perform() {
     if (rc == CURLE_OK) return;
     if (m_transfer != nullptr && m_transfer->cancelled && m_transfer->cancelled()) throw HttpError("Cancelled");
     if (m_dataRefused) throw HttpError("The received data could not be stored");
-    if (m_stalled)
-        throw HttpError("No data received for " + std::to_string(m_settings.stallTimeoutSeconds) + " seconds");
+    const std::string period = std::to_string(m_settings.stallTimeoutSeconds) + " seconds";
+    if (m_stalled) throw HttpError("No data received for " + period);
+    if (m_tooSlow)
+        throw HttpError("Transfer too slow: under " + std::to_string(kMinimumBytesPerSecond) + " bytes/s for " +
+                        period);
+    // libcurl says "timed out" for the connection timeout too; only a request that used up its limit gets
+    // the limit's message.
+    if (rc == CURLE_OPERATION_TIMEDOUT && m_timeLimitMs > 0 && nowMs() - m_startTick >= m_timeLimitMs)
+        throw HttpError("Request not completed within " + std::to_string(m_timeLimitMs / 1000) + " seconds");
     std::string message = m_errorBuffer[0] != '\0' ? m_errorBuffer : curl_easy_strerror(rc);
     if (rc == CURLE_UNSUPPORTED_PROTOCOL) message = "Refused to leave https: " + message;
     throw HttpError(message);
@@ -174,8 +212,8 @@ void HttpClient::get(const std::string& url, const HttpTransfer& transfer) {
         throw HttpError(m_statusLine.empty() ? "HTTP status " + std::to_string(status) : m_statusLine);
 }
 
-int HttpClient::head(const std::string& url) {
-    prepare(url);
+int HttpClient::head(const std::string& url, const HttpTransfer& transfer) {
+    prepare(url, &transfer);
     curl_easy_setopt(static_cast<CURL*>(m_curl), CURLOPT_NOBODY, 1L);
     perform();
     long status = 0;

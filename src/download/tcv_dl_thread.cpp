@@ -65,6 +65,7 @@ void TcvDLThread::Terminate() {
 }
 
 void TcvDLThread::postAndWait(int command, const std::function<void()>& pump) {
+    m_waitCancelled = false;
     dldCommand = command;
     dldCommand.waitFor([](int code) { return code == CmdIdle; }, [this] { return !m_thread.joinable(); }, pump);
 }
@@ -93,6 +94,8 @@ void TcvDLThread::run() {
 }
 
 void TcvDLThread::runCommand(int code) {
+    // Only the batch is posted without a wait; a stray cancelWait meant for an earlier wait must not touch it.
+    m_runningWaitedCommand = code != CmdInstallBatch;
     switch (code) {
     case CmdFetchText:
         fetchText();
@@ -130,7 +133,7 @@ void TcvDLThread::runCommand(int code) {
             dldMax = 0;
             dldCurrent = 0;
             logLine("DLD ERROR CMD=" + std::to_string(code) + ": " + e.what() + " @ " + LastAction.get());
-            if (dldCancel) {
+            if (dldCancel || waitCancelled()) {
                 LastAction.set("Cancelled Download");
                 dldOK = false;
                 break;
@@ -149,7 +152,7 @@ HttpTransfer TcvDLThread::transferTo(std::function<bool(std::string_view)> sink)
     HttpTransfer transfer;
     transfer.onData = std::move(sink);
     transfer.onProgress = [this](int64_t announced, int64_t received) { onProgress(announced, received); };
-    transfer.cancelled = [this] { return dldCancel.load() || stopRequested(); };
+    transfer.cancelled = [this] { return dldCancel.load() || stopRequested() || waitCancelled(); };
     return transfer;
 }
 
@@ -186,6 +189,8 @@ void TcvDLThread::fileCommand(int code) {
     LastAction.set("Downloading...");
     dldActive = true;
     if (code == CmdSaveFileFollow) m_http->setFollowRedirects(true);
+    // Abandoned before it started: not even the target folder is touched.
+    if (waitCancelled()) throw CommandFailed("Cancelled");
 
     if (code == CmdSaveFile || code == CmdSaveFileFollow) {
         const bool saved = fetchToFile(dldURL, dldStore);
@@ -222,7 +227,7 @@ void TcvDLThread::fileCommand(int code) {
     dldActive = false;
     dldMax = 0;
     dldCurrent = 0;
-    LastAction.set(dldCancel ? "Cancelled Download" : "");
+    LastAction.set(dldCancel || waitCancelled() ? "Cancelled Download" : "");
 }
 
 void TcvDLThread::fetchText() {
@@ -233,11 +238,14 @@ void TcvDLThread::fetchText() {
     std::string body;
     std::string answer;
     try {
-        m_http->get(dldURL, transferTo([&body](std::string_view data) {
-                        if (body.size() + data.size() > kMaxTextAnswer) return false;
-                        body.append(data);
-                        return true;
-                    }));
+        if (waitCancelled()) throw HttpError("Cancelled");
+        HttpTransfer transfer = transferTo([&body](std::string_view data) {
+            if (body.size() + data.size() > kMaxTextAnswer) return false;
+            body.append(data);
+            return true;
+        });
+        transfer.timeLimitSeconds = m_settings.textTimeoutSeconds;
+        m_http->get(dldURL, transfer);
         // Lines as the text loader reads them, joined with CR LF, trimmed at both ends.
         std::string text;
         for (const auto& line : splitLines(decodeText(body)))
@@ -257,7 +265,11 @@ void TcvDLThread::probe() {
     m_shared.lastStatusCode = 0;
     dldURL = httpsOnly(dldURL);
     try {
-        const int status = m_http->head(dldURL);
+        if (waitCancelled()) throw HttpError("Cancelled");
+        HttpTransfer transfer;
+        transfer.cancelled = [this] { return stopRequested() || waitCancelled(); };
+        transfer.timeLimitSeconds = m_settings.textTimeoutSeconds;
+        const int status = m_http->head(dldURL, transfer);
         m_shared.lastStatusCode = status;
         if (status >= 400) m_shared.lastRequestError.set(m_http->lastStatusLine());
     } catch (const std::exception& e) {
@@ -271,6 +283,36 @@ std::string fetchText(TcvDLThread& worker, const std::string& url, const std::fu
     worker.dldURL = url;
     worker.postAndWait(CmdFetchText, pump);
     return worker.dldResult;
+}
+
+bool saveFile(TcvDLThread& worker, const std::string& url, const std::string& file, const std::function<void()>& pump) {
+    worker.dldURL = url;
+    worker.dldStore = file;
+    worker.postAndWait(CmdSaveFile, pump);
+    return worker.dldOK;
+}
+
+bool extractArchiveEntry(TcvDLThread& worker, const std::string& url, const std::string& folder,
+                         const std::string& entry, const std::function<void()>& pump) {
+    worker.dldURL = url;
+    worker.dldStore = folder;
+    worker.dldFileInZip = entry;
+    worker.postAndWait(CmdZipEntry, pump);
+    return worker.dldOK;
+}
+
+bool extractArchive(TcvDLThread& worker, const std::string& url, const std::string& folder,
+                    const std::function<void()>& pump) {
+    worker.dldURL = url;
+    worker.dldStore = folder;
+    worker.postAndWait(CmdZipAll, pump);
+    return worker.dldOK;
+}
+
+ProbeResult probe(TcvDLThread& worker, const std::string& url, const std::function<void()>& pump) {
+    worker.dldURL = url;
+    worker.postAndWait(CmdProbe, pump);
+    return {worker.shared().lastStatusCode.load(), worker.shared().lastRequestError.get()};
 }
 
 } // namespace k4m

@@ -52,7 +52,14 @@ public:
     // painting). Never use it for the installation batch.
     void postAndWait(int command, const std::function<void()>& pump = {});
     // Posts a command without waiting (the installation batch).
-    void post(int command) { dldCommand = command; }
+    void post(int command) {
+        m_waitCancelled = false;
+        dldCommand = command;
+    }
+    // Makes the request of the command a postAndWait is waiting for fail soon as cancelled (a file command
+    // is not run again; command 2 answers "ERROR: Cancelled"); the wait then ends as usual. Also counts when
+    // the worker has not picked the command up yet. Any thread may call it; the batch never sees it.
+    void cancelWait() { m_waitCancelled = true; }
 
     // Sets InUse, Installed and NoCache false and Size and Downloaded 0 in every slot.
     void initSlots();
@@ -103,6 +110,8 @@ private:
     void onProgress(int64_t announced, int64_t received);
     HttpTransfer transferTo(std::function<bool(std::string_view)> sink);
     bool stopRequested() const { return m_shared.stopFlag.load(); }
+    // Whether the command now running was abandoned by its poster.
+    bool waitCancelled() const { return m_runningWaitedCommand && m_waitCancelled.load(); }
 
     WorkerShared& m_shared;
     Log* m_log;
@@ -110,10 +119,36 @@ private:
     std::unique_ptr<HttpClient> m_http;
     BatchRunner m_batchRunner;
     std::thread m_thread;
+    // Cleared by the poster before it writes the code, not by the worker when it starts: a cancel between
+    // the two must not be lost.
+    std::atomic<bool> m_waitCancelled{false};
+    bool m_runningWaitedCommand = false; // worker thread only
 };
 
-// The fetch-text pattern of the window: set the URL, post command 2, wait, return the answer (the trimmed
-// text, or "ERROR: " and the message).
+// The requests of the window, each posting its command, waiting for it (`pump` runs meanwhile) and returning
+// its result; callers use them rather than writing the worker's input fields themselves.
+
+// Command 2: the answer, trimmed text or "ERROR: " and the message.
 std::string fetchText(TcvDLThread& worker, const std::string& url, const std::function<void()>& pump = {});
+
+// Command 1: the body into `file` (by way of "<file>.part"); whether it was stored whole.
+bool saveFile(TcvDLThread& worker, const std::string& url, const std::string& file,
+              const std::function<void()>& pump = {});
+
+// Command 5: the archive's entry `entry` into `folder`, under its file name alone; whether it was stored.
+bool extractArchiveEntry(TcvDLThread& worker, const std::string& url, const std::string& folder,
+                         const std::string& entry, const std::function<void()>& pump = {});
+
+// Command 7: every entry of the archive into `folder` with its folders; whether all of it was stored.
+bool extractArchive(TcvDLThread& worker, const std::string& url, const std::string& folder,
+                    const std::function<void()>& pump = {});
+
+struct ProbeResult {
+    int status = 0;    // the final status, -1 when the request failed
+    std::string error; // the failure or the status line of a status from 400 up; empty otherwise
+};
+
+// Command 6: a HEAD of `url`.
+ProbeResult probe(TcvDLThread& worker, const std::string& url, const std::function<void()>& pump = {});
 
 } // namespace k4m

@@ -87,10 +87,48 @@ bool isFolderEntry(const std::string& name) {
     return !name.empty() && (name.back() == '/' || name.back() == '\\');
 }
 
+const char* kindOf(mode_t type) {
+    switch (type) {
+    case S_IFLNK:
+        return "a symbolic link";
+    case S_IFCHR:
+    case S_IFBLK:
+        return "a device";
+    case S_IFIFO:
+        return "a pipe";
+    case S_IFSOCK:
+        return "a socket";
+    default:
+        return "an entry of unknown type";
+    }
+}
+
+// Only files and folders are ever written: a link entry would otherwise become a file holding the link's
+// target, and an update could be swapped for a text file. The whole archive is refused, before anything is
+// written, when an entry made on Unix says it is anything else. Entries that carry no type (0) are files or
+// folders by their names.
+void refuseSpecialEntries(zip_t* z) {
+    const zip_int64_t count = zip_get_num_entries(z, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
+        zip_uint8_t system = 0;
+        zip_uint32_t attributes = 0;
+        if (zip_file_get_external_attributes(z, index, 0, &system, &attributes) != 0)
+            throw ZipError(std::string("cannot read the attributes of an entry: ") + zip_strerror(z));
+        if (system != ZIP_OPSYS_UNIX) continue;
+        const auto type = static_cast<mode_t>((attributes >> 16) & S_IFMT);
+        if (type == 0 || type == S_IFREG || type == S_IFDIR) continue;
+        const char* name = zip_get_name(z, index, 0);
+        throw ZipError(std::string("the archive holds ") + kindOf(type) + " (" + (name != nullptr ? name : "?") +
+                       "); only files and folders are extracted");
+    }
+}
+
 } // namespace
 
 void extractZipEntry(const fs::path& archive, const std::string& entryName, const fs::path& folder) {
     ZipHandle z = openArchive(archive);
+    refuseSpecialEntries(z.get());
     zip_int64_t index = zip_name_locate(z.get(), entryName.c_str(), 0);
     if (index < 0) index = zip_name_locate(z.get(), entryName.c_str(), ZIP_FL_NODIR);
     if (index < 0) throw ZipError("the archive has no entry " + entryName);
@@ -109,6 +147,7 @@ void extractZipEntry(const fs::path& archive, const std::string& entryName, cons
 
 void extractZipAll(const fs::path& archive, const fs::path& folder) {
     ZipHandle z = openArchive(archive);
+    refuseSpecialEntries(z.get());
     const zip_int64_t count = zip_get_num_entries(z.get(), 0);
     struct Entry {
         zip_uint64_t index;

@@ -11,6 +11,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Both refuse an archive with an entry that is neither a file nor a folder (a symbolic link, a device, a pipe,
+// as an entry made on Unix tells by its mode) whole, before anything is written.
+
 // Extracts the one entry `entryName` of the Zip file `archive` into `folder`, under its file name alone
 // (without the folders the entry has in the archive). Throws ZipError.
 void extractZipEntry(const std::filesystem::path& archive, const std::string& entryName,

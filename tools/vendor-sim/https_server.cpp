@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <httplib.h>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -76,7 +77,14 @@ HttpsServer::HttpsServer(const std::string& certificateFolder, int port) {
     else
         m_port = m_server->bind_to_port("127.0.0.1", port) ? port : -1;
     if (m_port <= 0) throw std::runtime_error("the HTTPS server could not bind to 127.0.0.1");
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    m_thread = std::thread([this] {
+        m_server->listen_after_bind();
+        m_listenEnded = true;
+    });
+    // stop() does nothing until the accept loop runs, and a loop that starts after it never ends: a server
+    // destroyed right after it was made would hang. So the loop runs before anyone can stop it.
+    while (!m_server->is_running() && !m_listenEnded)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 HttpsServer::~HttpsServer() {
@@ -208,6 +216,31 @@ Handler stallAfter(const HttpsServer& server, uint64_t sent, uint64_t announced)
                                               std::this_thread::sleep_for(std::chrono::milliseconds(20));
                                           return false;
                                       });
+    };
+}
+
+Handler drip(const HttpsServer& server, std::string body, std::chrono::milliseconds every, size_t atOnce) {
+    const std::atomic<bool>* stopping = &server.stopping();
+    auto shared = std::make_shared<const std::string>(std::move(body));
+    atOnce = std::min(atOnce, shared->size());
+    return [shared, every, atOnce, stopping](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(
+            shared->size(), "application/octet-stream",
+            [shared, every, atOnce, stopping](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset < atOnce) return sink.write(shared->data() + offset, atOnce - offset);
+                if (offset > 0) {
+                    // Short naps, so a stopping server is not kept waiting for a long interval to pass.
+                    const auto due = std::chrono::steady_clock::now() + every;
+                    for (auto now = std::chrono::steady_clock::now(); now < due;
+                         now = std::chrono::steady_clock::now()) {
+                        if (*stopping) return false;
+                        std::this_thread::sleep_for(
+                            std::min<std::chrono::steady_clock::duration>(due - now, std::chrono::milliseconds(20)));
+                    }
+                }
+                // A client that hung up makes the write fail, at the latest on the byte after the next.
+                return !*stopping && sink.write(shared->data() + offset, 1);
+            });
     };
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -61,6 +62,7 @@ private:
     int m_port = 0;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_listenEnded{false};
     mutable std::mutex m_mutex;
     std::map<std::string, Handler> m_handlers;
     Handler m_fallback;
@@ -83,6 +85,9 @@ Handler redirect(std::string location, int status = 302);
 Handler cutAfter(uint64_t sent, uint64_t announced);
 // Sends `sent` bytes of `announced`, then sends nothing more until the server stops.
 Handler stallAfter(const HttpsServer& server, uint64_t sent, uint64_t announced);
+// `body` with its Content-Length: the first `atOnce` bytes (or the first byte) at once, then one byte every
+// `every`. Lets go of the connection when the client hangs up or the server stops.
+Handler drip(const HttpsServer& server, std::string body, std::chrono::milliseconds every, size_t atOnce = 0);
 // A file from disk, streamed; 404 when it does not exist.
 Handler file(std::string path);
 } // namespace answer

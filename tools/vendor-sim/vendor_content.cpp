@@ -104,6 +104,16 @@ Handler faultHandler(const HttpsServer& server, const std::string& knob, const s
     if (kind == "status") return answer::body("fault " + argument, static_cast<int>(number()));
     if (kind == "cut") return answer::cutAfter(number(), announced);
     if (kind == "stall") return answer::stallAfter(server, number(), announced);
+    if (kind == "drip") {
+        const std::chrono::milliseconds every(number());
+        std::string body;
+        if (!ec && size != 0)
+            body = readAll(contentFile);
+        else
+            for (uint64_t i = 0; i < announced; ++i)
+                body += generatedByte(i);
+        return answer::drip(server, std::move(body), every);
+    }
     if (kind == "nolength") return answer::bodyWithoutLength(ec ? std::string() : readAll(contentFile));
     if (kind == "redirect" && !argument.empty()) return answer::redirect(argument);
     throw std::invalid_argument("unknown fault " + knob);

@@ -13,8 +13,8 @@ namespace k4m::sim {
 // the folder answer 404.
 Handler contentFolder(const std::string& folder);
 
-// A fault knob given as "KIND" or "KIND:ARGUMENT": status:CODE, cut:BYTES, stall:BYTES, nolength,
-// redirect:LOCATION. Throws std::invalid_argument for anything else.
+// A fault knob given as "KIND" or "KIND:ARGUMENT": status:CODE, cut:BYTES, stall:BYTES, drip:MS (one byte every
+// MS milliseconds), nolength, redirect:LOCATION. Throws std::invalid_argument for anything else.
 Handler faultHandler(const HttpsServer& server, const std::string& knob, const std::string& contentFile);
 
 // Writes a small demo vendor into `folder`: start-up files, global settings, host list, licence, a login that
