@@ -9,9 +9,14 @@ std::string productFolderOf(const std::string& commonAppDataFolder) {
     return commonAppDataFolder.empty() ? std::string() : joinPath(commonAppDataFolder, "Kandoro4");
 }
 
-std::string profilePathOf(const std::string& commonAppDataFolder) {
+std::string installerFolderOf(const std::string& commonAppDataFolder) {
     const std::string product = productFolderOf(commonAppDataFolder);
-    return product.empty() ? std::string() : joinPath(joinPath(product, "Installer"), "installer.ini");
+    return product.empty() ? std::string() : joinPath(product, "Installer");
+}
+
+std::string profilePathOf(const std::string& commonAppDataFolder) {
+    const std::string installer = installerFolderOf(commonAppDataFolder);
+    return installer.empty() ? std::string() : joinPath(installer, "installer.ini");
 }
 
 namespace {

@@ -10,6 +10,8 @@ namespace k4m {
 // The manager's product folder under the common application data folder; empty when that folder is unknown
 // (a path without its root would land at the top of the file system).
 std::string productFolderOf(const std::string& commonAppDataFolder);
+// The manager's own folder ("Installer") in the product folder; empty when the common folder is unknown.
+std::string installerFolderOf(const std::string& commonAppDataFolder);
 // The manager profile installer.ini under the common application data folder; empty when that is unknown.
 std::string profilePathOf(const std::string& commonAppDataFolder);
 

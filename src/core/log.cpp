@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace k4m {
@@ -17,7 +18,16 @@ void Log::open(const std::filesystem::path& path) {
     std::lock_guard lock(m_mutex);
     if (m_fd >= 0) ::close(m_fd);
     m_lines.clear();
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    // Never through a symbolic link (it could aim the log at another file of the user's), and only into a
+    // regular file: a pipe planted under the name would block the start for ever.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_fd = fd;
 }
 
 void Log::write(const std::string& text) {

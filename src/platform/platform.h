@@ -54,7 +54,9 @@ public:
     // Opens a web address, document or folder with the desktop's default handler.
     virtual void shellOpen(const std::string& target) = 0;
 
-    // Creates this one folder (not its parents) writable by everyone; true only when this call created it.
+    // Creates this one folder (not its parents) for the plug-in's files, writable by every account that runs a
+    // host on this computer (on POSIX that is the user alone: the folder gets the user's normal rights, never
+    // world-writable). True only when this call created it.
     virtual bool createFolderOpenToEveryone(const std::string& path) = 0;
 
     // Ends every process whose image name matches; the success of the last attempt, false when none matched.
@@ -62,8 +64,11 @@ public:
 
     virtual bool is64BitSystem() const = 0;
 
-    // nullptr when another process holds the lock of that name.
-    virtual std::unique_ptr<InstanceLock> acquireInstanceLock(const std::string& name) = 0;
+    // nullptr when another process of this user holds the lock of that name. Systems whose locks need a file
+    // keep it in a folder only this user may write: the system's private runtime folder, else
+    // `fallbackFolder` (created when missing). Another user can never keep the program from starting.
+    virtual std::unique_ptr<InstanceLock> acquireInstanceLock(const std::string& name,
+                                                              const std::string& fallbackFolder) = 0;
 
     // The two questions the runtime check of the post-install tasks asks the system.
     virtual bool vcRuntimeUninstallKeyExists(const std::string& productCode) const = 0;

@@ -3,7 +3,9 @@
 #include "core/text_file.h"
 #include "temp_dir.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 
 using k4m::test::readFile;
@@ -44,6 +46,48 @@ TEST(Log, WritingToALogThatIsNotOpenFailsAndKeepsNoLine) {
     EXPECT_EQ(readFile(dir / "log.txt"), "kept\r\n");
     EXPECT_EQ(log.lines().size(), 1u);
 }
+
+struct PlantedCase {
+    const char* name;
+    std::function<void(const std::filesystem::path& log, const std::filesystem::path& victim)> plant;
+};
+
+class PlantedLog : public testing::TestWithParam<PlantedCase> {};
+
+// Something other than a file of our own lies where the log goes: it is left exactly as it is and the run goes
+// on without a log file.
+TEST_P(PlantedLog, IsNeitherWrittenThroughNorReplaced) {
+    namespace fs = std::filesystem;
+    k4m::test::TempDir dir;
+    const fs::path victim = dir / "private.txt";
+    k4m::test::writeFile(victim, "the user's own words\n");
+    const fs::path path = dir / "log.txt";
+    GetParam().plant(path, victim);
+    const fs::file_type before = fs::symlink_status(path).type();
+
+    k4m::Log log;
+    log.open(path);
+    EXPECT_FALSE(log.isOpen());
+    EXPECT_THROW(log.write("[CORVANE-K4M 1.2.6] [20190929-1]"), k4m::LogError);
+    EXPECT_EQ(fs::symlink_status(path).type(), before);
+    EXPECT_EQ(readFile(victim), "the user's own words\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Plants, PlantedLog,
+                         testing::Values(PlantedCase{"SymbolicLink",
+                                                     [](const auto& log, const auto& victim) {
+                                                         std::filesystem::create_symlink(victim, log);
+                                                     }},
+                                         PlantedCase{"DanglingLink",
+                                                     [](const auto& log, const auto& victim) {
+                                                         std::filesystem::create_symlink(victim.string() + ".new", log);
+                                                     }},
+                                         // A pipe nobody reads would block the start for ever.
+                                         PlantedCase{"Pipe",
+                                                     [](const auto& log, const auto&) {
+                                                         ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+                                                     }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Log, TwoThreadsNeverMixLinesAndFileAndListAgree) {
     k4m::test::TempDir dir;

@@ -1,7 +1,9 @@
 #include "child_process.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/user_folders.h"
 #include "temp_dir.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -32,7 +34,8 @@ TEST_F(PosixPlatformTest, FolderOpenToEveryoneIsTrueOnlyWhenThisCallCreatedIt) {
     const std::string folder = (dir / "Kandoro4").string();
     EXPECT_TRUE(platform.createFolderOpenToEveryone(folder));
     ::umask(oldMask);
-    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::all);
+    // The user's normal rights: no other account may plant files in it.
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms(0755));
 
     // An existing folder keeps its rights.
     fs::permissions(folder, fs::perms(0700));
@@ -53,7 +56,49 @@ TEST_F(PosixPlatformTest, LauncherStartsARealProgramWithItsArguments) {
 
 TEST_F(PosixPlatformTest, LauncherReportsAFailedStart) {
     EXPECT_EQ(platform.launch((dir / "no-such-program").string(), std::nullopt, 0), -1);
+    // A program of ours that may not run (no execute right, a noexec file system) is never handed to the
+    // desktop's opener as if it were a document.
+    writeFile(dir / "km4u_127.exe", "#!/bin/sh\nexit 0\n");
+    fs::permissions(dir / "km4u_127.exe", fs::perms(0644));
+    EXPECT_EQ(platform.launch((dir / "km4u_127.exe").string(), std::nullopt, 0), -1);
 }
+
+struct UmaskCase {
+    const char* name;
+    mode_t umask;
+};
+
+class FoldersUnderUmask : public PosixPlatformTest, public testing::WithParamInterface<UmaskCase> {};
+
+// Whatever the umask, the manager's folders are never open to the group or others, and the single-instance
+// lock still finds its private place.
+TEST_P(FoldersUnderUmask, AreNeverWritableByOthersAndTheLockStillHolds) {
+    const mode_t old = ::umask(GetParam().umask);
+    const fs::path data = dir / "home/.local/share";
+    const fs::path installer = data / "Kandoro4/Installer";
+    const bool created = k4m::createUserFolders(installer.string());
+    const bool product = platform.createFolderOpenToEveryone((dir / "Elsewhere").string());
+    k4m::test::ScopedEnv runtime("XDG_RUNTIME_DIR", "");
+    const fs::path lockFolder = dir / "other/.local/share/Kandoro4/Installer";
+    auto lock = platform.acquireInstanceLock("KANDORO_MAN_X4", lockFolder.string());
+    ::umask(old);
+    ASSERT_TRUE(created);
+    ASSERT_TRUE(product);
+    for (const fs::path& folder :
+         {dir / "home", dir / "home/.local", data, data / "Kandoro4", installer, dir / "Elsewhere", lockFolder}) {
+        SCOPED_TRACE(folder.string());
+        EXPECT_EQ(fs::status(folder).permissions() & (fs::perms::group_write | fs::perms::others_write),
+                  fs::perms::none);
+    }
+    ASSERT_NE(lock, nullptr);
+    EXPECT_TRUE(fs::exists(lockFolder / "KANDORO_MAN_X4.lock"));
+    EXPECT_EQ(k4m::test::runChild({K4M_PLATFORM_PROBE, "lock", "KANDORO_MAN_X4", lockFolder.string()}), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Masks, FoldersUnderUmask,
+                         testing::Values(UmaskCase{"Usual022", 022}, UmaskCase{"GroupWrite002", 002},
+                                         UmaskCase{"Nothing000", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PosixPlatformTest, LauncherWithFlag2GivesTheExitStatusOnlyOfAChildThatHasEnded) {
     // A child still running answers 0.
@@ -122,25 +167,59 @@ TEST_F(PosixPlatformTest, TerminatorAnswersFalseWhenNothingMatched) {
 TEST_F(PosixPlatformTest, InstanceLockRefusesASecondHolderAndIsFreeAgainWhenTheHolderDies) {
     auto holder = std::make_unique<Child>(std::vector<std::string>{K4M_PLATFORM_PROBE, "lock", "KANDORO_MAN_X4"});
     ASSERT_TRUE(waitUntil([&] { return holder->output() == "held\n"; }));
-    EXPECT_EQ(platform.acquireInstanceLock("KANDORO_MAN_X4"), nullptr);
+    EXPECT_EQ(platform.acquireInstanceLock("KANDORO_MAN_X4", ""), nullptr);
     EXPECT_TRUE(fs::exists(home.runtimeDir() / "KANDORO_MAN_X4.lock"));
     // Another name is another lock.
-    EXPECT_NE(platform.acquireInstanceLock("OTHER_MUTEX"), nullptr);
+    EXPECT_NE(platform.acquireInstanceLock("OTHER_MUTEX", ""), nullptr);
 
     holder->kill();
-    auto lock = platform.acquireInstanceLock("KANDORO_MAN_X4");
+    auto lock = platform.acquireInstanceLock("KANDORO_MAN_X4", "");
     ASSERT_NE(lock, nullptr);
     EXPECT_EQ(k4m::test::runChild({K4M_PLATFORM_PROBE, "lock", "KANDORO_MAN_X4"}), 1);
 }
 
+struct LockPlaceCase {
+    const char* name;
+    std::function<std::string(const fs::path& dir)> runtimeDir; // what XDG_RUNTIME_DIR holds
+};
+
+class InstanceLockPlace : public PosixPlatformTest, public testing::WithParamInterface<LockPlaceCase> {};
+
+// Where the system offers no private runtime folder, the lock lives in the manager's own folder: a lock file
+// another user keeps in a shared folder can no longer keep the program from starting.
+TEST_P(InstanceLockPlace, ALockInASharedFolderNeverBlocksAndTheFallbackIsUsed) {
+    const fs::path shared = dir / "shared";
+    fs::create_directories(shared);
+    fs::permissions(shared, fs::perms(0777));
+    const fs::path fallback = dir / "Kandoro4" / "Installer";
+    k4m::test::ScopedEnv runtime("XDG_RUNTIME_DIR", GetParam().runtimeDir(dir.path()));
+    k4m::test::ScopedEnv temp("TMPDIR", shared.string());
+    // Someone else's process holds a lock of that name in the shared folder.
+    const fs::path planted = shared / "KANDORO_MAN_X4.lock";
+    auto stranger = std::make_unique<Child>(std::vector<std::string>{"flock", planted.string(), "sleep", "30"});
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(planted); }));
+
+    auto lock = platform.acquireInstanceLock("KANDORO_MAN_X4", fallback.string());
+    ASSERT_NE(lock, nullptr);
+    EXPECT_TRUE(fs::exists(fallback / "KANDORO_MAN_X4.lock"));
+    // And it still keeps a second instance of this user out.
+    EXPECT_EQ(k4m::test::runChild({K4M_PLATFORM_PROBE, "lock", "KANDORO_MAN_X4", fallback.string()}), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, InstanceLockPlace,
+                         testing::Values(LockPlaceCase{"NoRuntimeFolder", [](const fs::path&) { return ""; }},
+                                         LockPlaceCase{"RuntimeFolderOpenToOthers",
+                                                       [](const fs::path& d) { return (d / "shared").string(); }}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(PosixPlatformTest, ProgramsTheManagerStartsDoNotInheritTheLock) {
-    auto lock = platform.acquireInstanceLock("KANDORO_MAN_X4");
+    auto lock = platform.acquireInstanceLock("KANDORO_MAN_X4", "");
     ASSERT_NE(lock, nullptr);
     const fs::path program = dir / "long-running-k4m";
     fs::copy_file("/bin/sleep", program);
     ASSERT_EQ(platform.launch(program.string(), std::string("30"), 0), 0);
     lock.reset();
-    EXPECT_NE(platform.acquireInstanceLock("KANDORO_MAN_X4"), nullptr);
+    EXPECT_NE(platform.acquireInstanceLock("KANDORO_MAN_X4", ""), nullptr);
     EXPECT_TRUE(platform.terminateProcesses(program.string(), false));
 }
 
@@ -172,14 +251,17 @@ TEST_F(PosixPlatformTest, ConnectivityNeedsARunningInterfaceBesidesLoopback) {
     };
     if (k4m::test::runChild(inNamespace({"true"})) != 0) GTEST_SKIP() << "no network namespaces here";
     struct Case {
+        const char* name;
         const char* setup;
         const char* expected;
     };
     for (const Case& c :
-         {Case{"ip link set lo up", "0\n"},
+         {Case{"LoopbackOnly", "ip link set lo up", "0\n"},
           // up, but its peer is down: no carrier
-          Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up", "0\n"},
-          Case{"ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up && ip link set k4m1 up", "1\n"}}) {
+          Case{"InterfaceUpWithoutCarrier", "ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up", "0\n"},
+          Case{"InterfaceRunning",
+               "ip link add k4m0 type veth peer name k4m1 && ip link set k4m0 up && ip link set k4m1 up", "1\n"}}) {
+        SCOPED_TRACE(c.name);
         Child probe(inNamespace({"sh", "-c", std::string(c.setup) + " && " + K4M_PLATFORM_PROBE + " connected"}));
         ASSERT_EQ(probe.waitFor(20s), 0) << c.setup;
         EXPECT_EQ(probe.output(), c.expected) << c.setup;

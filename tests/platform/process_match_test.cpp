@@ -6,8 +6,9 @@
 namespace {
 
 struct MatchCase {
-    const char* image;
     const char* name;
+    const char* image;
+    const char* processName;
     bool partial;
     bool expected;
 };
@@ -16,21 +17,26 @@ class ProcessMatch : public testing::TestWithParam<MatchCase> {};
 
 TEST_P(ProcessMatch, FileNameOrWholeImageIgnoringCaseOrLowerCaseContains) {
     const auto& c = GetParam();
-    EXPECT_EQ(k4m::processImageMatches(c.image, c.name, c.partial), c.expected)
-        << c.image << " / " << c.name << " / partial " << c.partial;
+    EXPECT_EQ(k4m::processImageMatches(c.image, c.processName, c.partial), c.expected)
+        << c.image << " / " << c.processName << " / partial " << c.partial;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, ProcessMatch,
-    testing::Values(MatchCase{"/opt/x/KANDORO4.EXE", "kandoro4.exe", false, true},
-                    MatchCase{"/opt/x/kandoro4.exe.bak", "kandoro4.exe", false, false},
-                    MatchCase{"/opt/x/kandoro4.exe", "/OPT/X/KANDORO4.EXE", false, true},
-                    MatchCase{"/opt/x/Studio.exe", "studio", false, false},
-                    MatchCase{"/opt/x/myDAW64.exe", "daw", true, true}, MatchCase{"/opt/x/DAW.EXE", "daw", true, true},
-                    MatchCase{"/opt/x/myDAW64.exe", "DAW", true, false}, // the name text is not lowered
-                    MatchCase{"/opt/x/myDAW64.exe", "daw", false, false},
-                    MatchCase{"/opt/daw/other.exe", "daw", true, false}, // only the file name counts
-                    MatchCase{"/opt/x/anything", "", true, false}));
+    testing::Values(MatchCase{"UpperCaseImageMatchesExactly", "/opt/x/KANDORO4.EXE", "kandoro4.exe", false, true},
+                    MatchCase{"LongerFileNameDoesNotMatch", "/opt/x/kandoro4.exe.bak", "kandoro4.exe", false, false},
+                    MatchCase{"WholeImagePathMatchesIgnoringCase", "/opt/x/kandoro4.exe", "/OPT/X/KANDORO4.EXE", false,
+                              true},
+                    MatchCase{"NameWithoutExtensionDoesNotMatch", "/opt/x/Studio.exe", "studio", false, false},
+                    MatchCase{"PartialFindsNameInMixedCaseImage", "/opt/x/myDAW64.exe", "daw", true, true},
+                    MatchCase{"PartialFindsNameInUpperCaseImage", "/opt/x/DAW.EXE", "daw", true, true},
+                    // the name text is not lowered
+                    MatchCase{"PartialDoesNotLowerTheName", "/opt/x/myDAW64.exe", "DAW", true, false},
+                    MatchCase{"ContainedNameNeedsPartial", "/opt/x/myDAW64.exe", "daw", false, false},
+                    // only the file name counts
+                    MatchCase{"PartialLooksOnlyAtTheFileName", "/opt/daw/other.exe", "daw", true, false},
+                    MatchCase{"EmptyNameNeverMatches", "/opt/x/anything", "", true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SplitParameters, BlanksSeparateQuotesGroup) {
     using V = std::vector<std::string>;

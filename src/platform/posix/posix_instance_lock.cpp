@@ -1,9 +1,11 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/xdg_folders.h"
+#include "platform/user_folders.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace k4m::posix {
@@ -23,16 +25,32 @@ private:
     int m_fd;
 };
 
+// A lock file is only worth something where no other user can create, replace or hold it: a folder of this
+// user's own that nobody else may write.
+bool privateFolder(const std::string& folder) {
+    struct stat st {};
+    return !folder.empty() && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+std::string lockFolder(const std::string& fallbackFolder) {
+    const std::string runtime = xdgRuntimeDir();
+    if (privateFolder(runtime)) return runtime;
+    createUserFolders(fallbackFolder);
+    return privateFolder(fallbackFolder) ? fallbackFolder : std::string();
+}
+
 } // namespace
 
-std::unique_ptr<InstanceLock> PosixPlatform::acquireInstanceLock(const std::string& name) {
-    const std::string path = runtimeFolder() + "/" + name + ".lock";
+std::unique_ptr<InstanceLock> PosixPlatform::acquireInstanceLock(const std::string& name,
+                                                                 const std::string& fallbackFolder) {
+    const std::string folder = lockFolder(fallbackFolder);
+    // Without a safe place for the lock file the single-instance rule cannot be checked; do not refuse the user.
+    if (folder.empty()) return std::make_unique<FlockInstanceLock>(-1);
+    const std::string path = folder + "/" + name + ".lock";
     // Close-on-exec: a program the manager starts must not keep the lock alive after the manager ends.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        // Without a place for the lock file the single-instance rule cannot be checked; do not refuse the user.
-        return std::make_unique<FlockInstanceLock>(-1);
-    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return std::make_unique<FlockInstanceLock>(-1);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);

@@ -21,6 +21,12 @@ bool isExecutableFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
+// The manager's programs keep their Windows names everywhere ("Kandoro4Manager.exe", "km4u_127.exe").
+bool isProgramName(const std::string& path) {
+    const std::string suffix = ".exe";
+    return path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 void waitForChild(pid_t pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -75,6 +81,8 @@ int PosixPlatform::launch(const std::string& target, const std::optional<std::st
             for (auto& a : splitParameters(*parameters))
                 argv.push_back(std::move(a));
         }
+    } else if (isProgramName(target)) {
+        return -1; // a program that cannot run here (no execute right, a file system mounted noexec) is no document
     } else if (target.find(':') != std::string::npos || ::access(target.c_str(), F_OK) == 0) {
         argv = {"xdg-open", target};
     } else {

@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/posix/xdg_folders.h"
+#include "platform/user_folders.h"
 
 #include <cerrno>
 #include <climits>
@@ -90,10 +91,9 @@ std::string PosixPlatform::ownExecutablePath() const {
 }
 
 bool PosixPlatform::createFolderOpenToEveryone(const std::string& path) {
-    if (path.empty() || ::mkdir(path.c_str(), 0777) != 0) return false;
-    // mkdir honours the umask; chmod sets the full mode without touching the process-wide umask.
-    ::chmod(path.c_str(), 0777);
-    return true;
+    // The folder lies in the user's own data folder: the user's normal rights and never writable by others, so
+    // no other local account can plant files in it or replace the log and the profile.
+    return createUserFolder(path);
 }
 
 bool PosixPlatform::is64BitSystem() const {

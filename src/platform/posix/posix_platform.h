@@ -24,7 +24,8 @@ public:
     bool createFolderOpenToEveryone(const std::string& path) override;
     bool terminateProcesses(const std::string& name, bool partial) override;
     bool is64BitSystem() const override;
-    std::unique_ptr<InstanceLock> acquireInstanceLock(const std::string& name) override;
+    std::unique_ptr<InstanceLock> acquireInstanceLock(const std::string& name,
+                                                      const std::string& fallbackFolder) override;
 
     // Linux programs never need the Microsoft runtime, so it counts as present.
     bool vcRuntimeUninstallKeyExists(const std::string&) const override { return true; }

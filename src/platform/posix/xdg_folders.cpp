@@ -74,12 +74,8 @@ std::string xdgDocumentsFolder() {
     return underHome("Documents");
 }
 
-std::string runtimeFolder() {
-    const std::string env = absoluteEnv("XDG_RUNTIME_DIR");
-    if (!env.empty()) return env;
-    std::error_code ec;
-    const auto temp = std::filesystem::temp_directory_path(ec);
-    return ec ? std::string("/tmp") : temp.string();
+std::string xdgRuntimeDir() {
+    return absoluteEnv("XDG_RUNTIME_DIR");
 }
 
 } // namespace k4m::posix

@@ -12,7 +12,7 @@ std::string xdgDataHome();
 std::string xdgConfigHome();
 // The XDG documents folder from user-dirs.dirs, else ~/Documents.
 std::string xdgDocumentsFolder();
-// $XDG_RUNTIME_DIR when set, else the temporary folder.
-std::string runtimeFolder();
+// $XDG_RUNTIME_DIR when it is an absolute path, else empty.
+std::string xdgRuntimeDir();
 
 } // namespace k4m::posix

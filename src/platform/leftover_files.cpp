@@ -1,0 +1,65 @@
+#include "platform/leftover_files.h"
+
+#include <cerrno>
+#include <csignal>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+namespace k4m {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool allDigits(std::string_view text) {
+    if (text.empty() || text.size() > 10) return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// The process id in a name of the form "<name>.<pid>.<n>.tmp" (optionally + ".part"); 0 when it has no such form.
+long writerOf(std::string name) {
+    for (const std::string_view suffix : {".tmp.part", ".tmp"}) {
+        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            name.resize(name.size() - suffix.size());
+            const size_t counterDot = name.rfind('.');
+            if (counterDot == std::string::npos || !allDigits(std::string_view(name).substr(counterDot + 1))) return 0;
+            const size_t pidDot = name.rfind('.', counterDot - 1);
+            if (pidDot == std::string::npos || pidDot == 0) return 0;
+            const std::string pid = name.substr(pidDot + 1, counterDot - pidDot - 1);
+            return allDigits(pid) ? std::stol(pid) : 0;
+        }
+    }
+    return 0;
+}
+
+bool processGone(long pid) {
+    return pid != static_cast<long>(::getpid()) && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+} // namespace
+
+static bool partialDownload(const std::string& name) {
+    const std::string suffix = ".part";
+    return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+int removeLeftoverTemporaries(const fs::path& folder, bool partialDownloads) {
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::file_status status = it->symlink_status(ec);
+        if (ec || status.type() != fs::file_type::regular) continue;
+        const std::string name = it->path().filename().string();
+        const long pid = writerOf(name);
+        const bool leftover = pid > 0 ? processGone(pid) : partialDownloads && partialDownload(name);
+        if (leftover && fs::remove(it->path(), ec)) ++removed;
+        ec.clear();
+    }
+    return removed;
+}
+
+} // namespace k4m
