@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace k4m {
 
@@ -16,10 +17,14 @@ struct ServerConfig {
     std::string support = "support@corvane.com";
     std::string caFile;             // extra certificate authorities (PEM) trusted beside the system's
     int connectTimeoutSeconds = 30; // connecting gives up after this
-    int stallTimeoutSeconds = 60;   // a transfer that receives nothing for this long fails
+    int stallTimeoutSeconds = 60;   // a transfer slower than 100 bytes/s for this long fails
+    // Values of the file that made no sense and were replaced by the default, one readable line each, for
+    // the log.
+    std::vector<std::string> problems;
 };
 
-// Reads `path`; a missing file gives the defaults.
+// Reads `path`; a missing file gives the defaults. A base that is no https address and a time limit of zero
+// or below keep their defaults and are named in `problems`.
 ServerConfig loadServerConfig(const std::string& path);
 
 } // namespace k4m

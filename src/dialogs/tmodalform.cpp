@@ -1,5 +1,8 @@
 #include "dialogs/tmodalform.h"
 
+#include "core/ui/shown_text.h"
+#include "core/ui/window_frame.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
 #include <QGraphicsDropShadowEffect>
@@ -34,8 +37,9 @@ int promptButtonWidth(const QString& caption) {
 
 TModalForm::TModalForm(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("ModalForm"));
-    // No title-bar buttons: the dialog is answered, not closed.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // No title-bar buttons: the dialog is answered, not closed, minimised or maximised (minimising it hid the
+    // only window of a starting program). The frame hints are named once more before the first show.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
     setFixedSize(kWidth, kInitialHeight);
 
@@ -45,6 +49,7 @@ TModalForm::TModalForm(QWidget* owner) : QDialog(owner) {
     Rectangle1->setStyleSheet(QString::fromLatin1(kStripStyle));
     lHeader = new QLabel(Rectangle1);
     lHeader->setObjectName(QStringLiteral("lHeader"));
+    showPlainText(lHeader);
     lHeader->setFont(promptFont(14));
     lHeader->setAlignment(Qt::AlignCenter);
     lHeader->setStyleSheet(QStringLiteral("background: transparent; color: #393939;"));
@@ -106,8 +111,10 @@ void TModalForm::setUp(int id, const QString& title, const QString& prompt, cons
     } else {
         setWindowTitle(QStringLiteral("Kandoro Manager"));
     }
-    tPrompt->setPlainText(prompt);
-    lHeader->setText(title);
+    // The prompt often carries a server's text: shown as plain text, and bounded so that laying it out takes a
+    // moment whatever the server sent.
+    tPrompt->setPlainText(boundedText(prompt));
+    lHeader->setText(boundedText(title));
 }
 
 void TModalForm::arrange() {
@@ -125,28 +132,45 @@ void TModalForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TModalForm::growToFitPrompt() {
-    auto textHeight = [this] {
-        tPrompt->document()->setTextWidth(tPrompt->viewport()->width());
-        return tPrompt->document()->size().height();
-    };
-    while (textHeight() > tPrompt->viewport()->height() && height() <= kGrowthLimit) {
-        setFixedSize(width(), height() + 20);
-        arrange();
+    // The prompt has no frame and no scroll bars, so its text area is the whole control (also before the
+    // dialog is first shown, when the viewport has not been laid out yet). The width never changes, so the
+    // text is laid out once and the growth steps are counted, not tried.
+    tPrompt->document()->setTextWidth(tPrompt->width());
+    const qreal textHeight = tPrompt->document()->size().height();
+    int windowHeight = height();
+    int promptHeight = tPrompt->height();
+    while (textHeight > promptHeight && windowHeight <= kGrowthLimit) {
+        windowHeight += 20;
+        promptHeight += 20;
     }
-    setFixedSize(width(), height() + 10);
+    setFixedSize(width(), windowHeight + 10);
     arrange();
+}
+
+void TModalForm::setVisible(bool visible) {
+    // Grown and placed before the window system sees it, so it appears once, at its final size and place.
+    if (visible && !m_grown) {
+        m_grown = true;
+        growToFitPrompt();
+        centreOnOwner();
+        askForTitleOnlyFrame(this);
+    }
+    QDialog::setVisible(visible);
+}
+
+void TModalForm::centreOnOwner() {
+    if (parentWidget() == nullptr) return;
+    const QWidget* owner = parentWidget()->window();
+    // Both with their window frames once the window system has given them one.
+    const QRect area = owner->isVisible() ? owner->frameGeometry() : owner->geometry();
+    const QSize size = isVisible() ? frameGeometry().size() : this->size();
+    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
 }
 
 void TModalForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!m_grown) {
-        m_grown = true;
-        growToFitPrompt();
-        if (parentWidget() != nullptr) {
-            const QRect owner = parentWidget()->window()->geometry();
-            move(owner.center() - rect().center());
-        }
-    }
+    // Now the frame is known: centre once more, frame on frame.
+    centreOnOwner();
 }
 
 void TModalForm::answer(int result) {

@@ -32,6 +32,8 @@ public:
     QPushButton* Button1;
     QPushButton* Button2;
 
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -44,6 +46,8 @@ private:
     void answer(int result);
     void arrange();
     void growToFitPrompt();
+    // Centred on the main window, whatever the two sizes.
+    void centreOnOwner();
     bool handleKey(QKeyEvent* event, bool released);
 
     bool m_grown = false;

@@ -9,6 +9,7 @@ using k4m::EntryMode;
 using Args = std::vector<std::string>;
 
 struct EntryCase {
+    const char* name;
     const char* path;
     Args arguments;
     EntryMode expected;
@@ -24,18 +25,21 @@ const char* kManager = "/opt/k4m/Kandoro4Manager.exe";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EntryDecision,
-    testing::Values(EntryCase{kManager, {}, EntryMode::Windowed}, EntryCase{kManager, {"EMBED"}, EntryMode::Windowed},
-                    EntryCase{kManager, {"CPY"}, EntryMode::Windowed},
-                    EntryCase{kManager, {"CPY", "ALL"}, EntryMode::Copy},
-                    EntryCase{kManager, {"CPY", "anything"}, EntryMode::Copy},
-                    EntryCase{kManager, {"cpy", "ALL"}, EntryMode::EndAtOnce},
-                    EntryCase{kManager, {"DLT", "[A][6]"}, EntryMode::Delete},
-                    EntryCase{kManager, {"DLT", "all"}, EntryMode::Delete},
-                    EntryCase{kManager, {"EMBED", "x"}, EntryMode::EndAtOnce},
-                    EntryCase{kManager, {"DLT", "ALL", "x"}, EntryMode::Windowed},
-                    EntryCase{"/opt/k4m/Update/km4u_127.exe", {"CPY", "ALL"}, EntryMode::UpdateSwap},
-                    EntryCase{"/opt/km4u_dir/Kandoro4Manager.exe", {}, EntryMode::UpdateSwap},
-                    EntryCase{"/opt/k4m/Update/KM4U_127.exe", {}, EntryMode::Windowed}));
+    testing::Values(
+        EntryCase{"NoArguments", kManager, {}, EntryMode::Windowed},
+        EntryCase{"EmbedAlone", kManager, {"EMBED"}, EntryMode::Windowed},
+        EntryCase{"CopyWithoutSecondWord", kManager, {"CPY"}, EntryMode::Windowed},
+        EntryCase{"CopyAll", kManager, {"CPY", "ALL"}, EntryMode::Copy},
+        EntryCase{"CopyAnySecondWord", kManager, {"CPY", "anything"}, EntryMode::Copy},
+        EntryCase{"LowerCaseCopyEndsAtOnce", kManager, {"cpy", "ALL"}, EntryMode::EndAtOnce},
+        EntryCase{"DeleteGroups", kManager, {"DLT", "[A][6]"}, EntryMode::Delete},
+        EntryCase{"DeleteLowerCaseAll", kManager, {"DLT", "all"}, EntryMode::Delete},
+        EntryCase{"TwoArgumentsWithoutCommandEndAtOnce", kManager, {"EMBED", "x"}, EntryMode::EndAtOnce},
+        EntryCase{"ThreeArgumentsOpenTheWindow", kManager, {"DLT", "ALL", "x"}, EntryMode::Windowed},
+        EntryCase{"UpdateCopyWinsOverArguments", "/opt/k4m/Update/km4u_127.exe", {"CPY", "ALL"}, EntryMode::UpdateSwap},
+        EntryCase{"UpdatePrefixInAFolderName", "/opt/km4u_dir/Kandoro4Manager.exe", {}, EntryMode::UpdateSwap},
+        EntryCase{"UpperCaseUpdatePrefixIsNotAnUpdateCopy", "/opt/k4m/Update/KM4U_127.exe", {}, EntryMode::Windowed}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EntryDecision, EmbedOnlyAsFirstArgument) {
     EXPECT_TRUE(k4m::startedEmbedded({"EMBED"}));

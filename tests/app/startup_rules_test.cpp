@@ -5,6 +5,7 @@
 namespace {
 
 struct VersionCase {
+    const char* name;
     const char* server;
     bool newer;
 };
@@ -15,15 +16,21 @@ TEST_P(VersionCheck, ComparesPartByPartAsNumbers) {
     EXPECT_EQ(k4m::isNewerVersion(GetParam().server), GetParam().newer) << GetParam().server;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, VersionCheck,
-                         testing::Values(VersionCase{"1.2.7", true}, VersionCase{"1.2.10", true},
-                                         VersionCase{"1.2.6", false}, VersionCase{"1.2.5", false},
-                                         VersionCase{"1.3", true}, VersionCase{"2.0.0", true},
-                                         VersionCase{"1.2.6.1", true}, VersionCase{"1.2", false},
-                                         VersionCase{" 1.2.7\r\n", true}, VersionCase{"ERROR: 1.2.7", false},
-                                         VersionCase{"ERROR: HTTP/1.1 404 Not Found", false},
-                                         VersionCase{"Maintenance", false}, VersionCase{"", false},
-                                         VersionCase{"1..7", false}, VersionCase{"99999999999.0", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VersionCheck,
+    testing::Values(VersionCase{"NextPatchIsNewer", "1.2.7", true}, VersionCase{"TwoDigitPatchIsNewer", "1.2.10", true},
+                    VersionCase{"SameVersionIsNotNewer", "1.2.6", false},
+                    VersionCase{"OlderPatchIsNotNewer", "1.2.5", false}, VersionCase{"HigherMinorIsNewer", "1.3", true},
+                    VersionCase{"HigherMajorIsNewer", "2.0.0", true},
+                    VersionCase{"ExtraNumberIsNewer", "1.2.6.1", true},
+                    VersionCase{"FewerNumbersIsNotNewer", "1.2", false},
+                    VersionCase{"SurroundingBlanksAreIgnored", " 1.2.7\r\n", true},
+                    VersionCase{"ErrorWithVersionIsNotNewer", "ERROR: 1.2.7", false},
+                    VersionCase{"HttpErrorIsNotNewer", "ERROR: HTTP/1.1 404 Not Found", false},
+                    VersionCase{"WordIsNotNewer", "Maintenance", false}, VersionCase{"EmptyIsNotNewer", "", false},
+                    VersionCase{"EmptyNumberIsNotNewer", "1..7", false},
+                    VersionCase{"TooLongNumberIsNotNewer", "99999999999.0", false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateCopyName, CarriesTheVersionDigits) {
     EXPECT_EQ(k4m::updateCopyName("1.2.7"), "km4u_127.exe");
@@ -31,6 +38,7 @@ TEST(UpdateCopyName, CarriesTheVersionDigits) {
 }
 
 struct HostCase {
+    const char* name;
     const char* log;
     const char* host;
 };
@@ -43,10 +51,14 @@ TEST_P(LastHost, FileNameOfThePathThirteenCharactersAfterTheMarker) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LastHost,
-    testing::Values(HostCase{"Start\r\nHost Path: ::C:\\Program Files\\Host\\Host64.exe\r\n", "Host64.exe"},
-                    HostCase{"x Host Path: 1 /opt/daw/bin/MyDaw\nHost Path: ::C:\\Second.exe\n", "MyDaw"},
-                    HostCase{"Host Path: ::Studio.exe", "Studio.exe"}, HostCase{"Host Path: ", ""},
-                    HostCase{"no marker here\n", "xxx"}, HostCase{"", "xxx"}));
+    testing::Values(HostCase{"WindowsPath", "Start\r\nHost Path: ::C:\\Program Files\\Host\\Host64.exe\r\n",
+                             "Host64.exe"},
+                    HostCase{"FirstMarkedLineWithSlashPath",
+                             "x Host Path: 1 /opt/daw/bin/MyDaw\nHost Path: ::C:\\Second.exe\n", "MyDaw"},
+                    HostCase{"BareFileName", "Host Path: ::Studio.exe", "Studio.exe"},
+                    HostCase{"NothingAfterTheMarker", "Host Path: ", ""},
+                    HostCase{"NoMarker", "no marker here\n", "xxx"}, HostCase{"EmptyLog", "", "xxx"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StartupTexts, ZipPathProbePromptFooterHintPromotion) {
     EXPECT_TRUE(k4m::startedFromZipArchive("/tmp/Temp1_manager.zip/Kandoro4Manager.exe"));

@@ -20,16 +20,21 @@ protected:
     }
 
     // The windowed run holds the single-instance lock for as long as it runs.
-    bool lockHeldElsewhere() { return platform.acquireInstanceLock("KANDORO_MAN_X4") == nullptr; }
+    bool lockHeldElsewhere() { return platform.acquireInstanceLock("KANDORO_MAN_X4", "") == nullptr; }
 
     k4m::test::IsolatedHome home;
     k4m::posix::PosixPlatform platform;
 };
 
 TEST_F(WindowedRunTest, ArgumentsThatNameNoCommandModeOpenTheWindow) {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{}, {"CPY"}, {"EMBED"}, {"DLT", "ALL", "extra"}}) {
-        auto manager = startManager(arguments);
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+    };
+    for (const Case& c : {Case{"NoArguments", {}}, Case{"CopyWithoutSecondWord", {"CPY"}},
+                          Case{"EmbedAlone", {"EMBED"}}, Case{"ThreeArguments", {"DLT", "ALL", "extra"}}}) {
+        SCOPED_TRACE(c.name);
+        auto manager = startManager(c.arguments);
         ASSERT_TRUE(k4m::test::waitUntil([&] { return lockHeldElsewhere() || !manager->running(); }, 20s));
         EXPECT_TRUE(manager->running()) << "ended with " << manager->waitFor(0ms);
         EXPECT_TRUE(lockHeldElsewhere());
@@ -48,8 +53,13 @@ TEST_F(WindowedRunTest, ASecondInstanceEndsAtOnceWithoutAWindow) {
 }
 
 TEST_F(WindowedRunTest, TwoArgumentsWithoutACommandEndAtOnce) {
-    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"cpy", "ALL"}, {"EMBED", "x"}}) {
-        EXPECT_EQ(k4m::test::runManager(arguments, 10s), 0);
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+    };
+    for (const Case& c : {Case{"LowerCaseCopy", {"cpy", "ALL"}}, Case{"EmbedWithASecondWord", {"EMBED", "x"}}}) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(k4m::test::runManager(c.arguments, 10s), 0);
     }
     EXPECT_FALSE(fs::exists(home.runtimeDir() / "KANDORO_MAN_X4.lock"));
 }

@@ -6,6 +6,7 @@
 namespace {
 
 struct ReplaceCase {
+    const char* name;
     const char* text;
     const char* search;
     const char* replacement;
@@ -20,12 +21,16 @@ TEST_P(ReplaceAll, LeftToRightWithoutOverlapsOrRescanning) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReplaceAll,
-                         testing::Values(ReplaceCase{"C:\\Program Files (x86)\\Common Files (x86)", " (x86)", "",
-                                                     "C:\\Program Files\\Common Files"},
-                                         ReplaceCase{"1.2.10", ".", "", "1210"}, ReplaceCase{"aaa", "aa", "b", "ba"},
-                                         ReplaceCase{"abc", "b", "bb", "abbc"}, ReplaceCase{"abc", "", "x", "abc"},
-                                         ReplaceCase{"Files (X86)", " (x86)", "", "Files (X86)"},
-                                         ReplaceCase{"", "a", "b", ""}, ReplaceCase{"xx", "x", "", ""}));
+                         testing::Values(ReplaceCase{"EveryOccurrence", "C:\\Program Files (x86)\\Common Files (x86)",
+                                                     " (x86)", "", "C:\\Program Files\\Common Files"},
+                                         ReplaceCase{"EveryDotRemoved", "1.2.10", ".", "", "1210"},
+                                         ReplaceCase{"NoOverlaps", "aaa", "aa", "b", "ba"},
+                                         ReplaceCase{"NoRescanningOfTheReplacement", "abc", "b", "bb", "abbc"},
+                                         ReplaceCase{"EmptySearchChangesNothing", "abc", "", "x", "abc"},
+                                         ReplaceCase{"CaseMatters", "Files (X86)", " (x86)", "", "Files (X86)"},
+                                         ReplaceCase{"EmptyText", "", "a", "b", ""},
+                                         ReplaceCase{"EverythingReplaced", "xx", "x", "", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReplaceFirst, OnlyTheFirstOccurrence) {
     EXPECT_EQ(k4m::replaceFirst("/a/Update/km4u_1/Update/km4u_2", "/Update/km4u_", "/"), "/a/1/Update/km4u_2");

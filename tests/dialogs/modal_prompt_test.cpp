@@ -1,9 +1,10 @@
 // The prompt dialog on real widgets (offscreen), answered the way a user answers it.
-#include "core/ui/busy_cursor.h"
+#include "core/ui/shown_text.h"
 #include "dialogs/tmodalform.h"
 #include "modal_answer.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -24,14 +25,20 @@ struct Shown {
     bool button2Visible = true;
     QString button1Text;
     int stripWidth = 0;
+    QRect geometry;      // of the prompt with its frame, on the screen
+    QRect ownerGeometry; // of the window it belongs to, with its frame
+    qint64 appearedAfterMs = 0;
 };
 
 Shown show(int id, const QString& prompt, const QString& b1, const QString& b2,
-           const std::function<void(QWidget*)>& answer) {
+           const std::function<void(QWidget*)>& answer, QRect ownerGeometry = QRect(0, 0, 800, 600)) {
     Shown shown;
     QWidget owner;
-    owner.resize(800, 600);
+    owner.setGeometry(ownerGeometry);
     owner.show();
+    shown.ownerGeometry = owner.frameGeometry();
+    QElapsedTimer clock;
+    clock.start();
     const auto seen = k4m::test::answerNextModal([&](QWidget* dialog) {
         auto* form = qobject_cast<TModalForm*>(dialog);
         ASSERT_NE(form, nullptr);
@@ -44,6 +51,8 @@ Shown show(int id, const QString& prompt, const QString& b1, const QString& b2,
         shown.button2Visible = form->Button2->isVisible();
         shown.button1Text = form->Button1->text();
         shown.stripWidth = form->Rectangle2->width();
+        shown.geometry = form->frameGeometry();
+        shown.appearedAfterMs = clock.elapsed();
         answer(dialog);
     });
     shown.result = k4m::ModalPrompt(&owner, id, QStringLiteral("Title"), prompt, b1, b2);
@@ -76,6 +85,7 @@ TEST(ModalPrompt, OneButtonKindAcknowledgesWithACentredButton) {
 }
 
 struct KeyCase {
+    const char* name;
     int id;
     Qt::Key key;
     int expected;
@@ -90,8 +100,11 @@ TEST_P(PromptKeys, EnterAnswersFirstEscapeSecondOnRelease) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, PromptKeys,
-                         testing::Values(KeyCase{0, Qt::Key_Return, 1}, KeyCase{0, Qt::Key_Escape, 2},
-                                         KeyCase{1, Qt::Key_Enter, 1}, KeyCase{1, Qt::Key_Escape, 2}));
+                         testing::Values(KeyCase{"OneButtonReturn", 0, Qt::Key_Return, 1},
+                                         KeyCase{"OneButtonEscape", 0, Qt::Key_Escape, 2},
+                                         KeyCase{"TwoButtonsEnter", 1, Qt::Key_Enter, 1},
+                                         KeyCase{"TwoButtonsEscape", 1, Qt::Key_Escape, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ModalPrompt, TwoButtonKindPlacesYesAtTwentyAndNoTwentyFromTheRight) {
     const Shown shown = show(1, QStringLiteral("Install now?"), QStringLiteral("YES"), QStringLiteral("NO"),
@@ -131,25 +144,72 @@ TEST(ModalPrompt, GrowsInStepsOfTwentyUntilPast450ThenTenMore) {
     EXPECT_EQ((some.size.height() - 10 - TModalForm::kInitialHeight) % 20, 0);
 }
 
-TEST(ModalPrompt, CannotBeClosedFromTheTitleBar) {
+struct ServerTextCase {
+    const char* name;
+    QString prompt;
+    QString shown;
+};
+
+class ServerTextInPrompt : public testing::TestWithParam<ServerTextCase> {};
+
+// A prompt shows what a server sent as it is: as plain text, and quickly whatever its size.
+TEST_P(ServerTextInPrompt, IsShownAsPlainBoundedTextWithinASecond) {
+    const Shown shown =
+        show(0, GetParam().prompt, QStringLiteral("OK"), QString(), [](QWidget* d) { click(d, "Button1"); });
+    EXPECT_EQ(shown.prompt, GetParam().shown);
+    EXPECT_LT(shown.appearedAfterMs, 1000);
+}
+
+QString megabyteLine() {
+    return QString(1024 * 1024, QLatin1Char('A'));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ServerTextInPrompt,
+                         testing::Values(ServerTextCase{"Markup", QStringLiteral("<img src=\"/etc/hosts\"><b>Sale</b>"),
+                                                        QStringLiteral("<img src=\"/etc/hosts\"><b>Sale</b>")},
+                                         ServerTextCase{"MegabyteOnOneLine", megabyteLine(),
+                                                        QString(k4m::kMaxShownText - 1, QLatin1Char('A')) +
+                                                            QChar(0x2026)},
+                                         ServerTextCase{"JustAtTheLimit", QString(k4m::kMaxShownText, QLatin1Char('B')),
+                                                        QString(k4m::kMaxShownText, QLatin1Char('B'))}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ModalPrompt, IsCentredOnItsWindowWhateverTheSizes) {
+    auto ok = [](QWidget* d) { click(d, "Button1"); };
+    QStringList lines;
+    for (int i = 0; i < 60; ++i)
+        lines << QStringLiteral("Line %1").arg(i);
+    struct Prompt {
+        const char* name;
+        QString text;
+    };
+    for (const QRect owner : {QRect(0, 0, 800, 600), QRect(230, 140, 800, 600), QRect(40, 300, 500, 260)}) {
+        for (const Prompt& prompt :
+             {Prompt{"OneLine", QStringLiteral("Short.")}, Prompt{"SixtyLines", lines.join(QLatin1Char('\n'))}}) {
+            SCOPED_TRACE(QStringLiteral("owner at %1,%2 size %3x%4, prompt %5")
+                             .arg(owner.x())
+                             .arg(owner.y())
+                             .arg(owner.width())
+                             .arg(owner.height())
+                             .arg(QLatin1String(prompt.name))
+                             .toStdString());
+            const Shown shown = show(0, prompt.text, QStringLiteral("OK"), QString(), ok, owner);
+            EXPECT_LE((shown.geometry.center() - shown.ownerGeometry.center()).manhattanLength(), 2)
+                << "prompt height " << shown.geometry.height();
+        }
+    }
+}
+
+TEST(ModalPrompt, CannotBeClosedMinimisedOrMaximisedFromTheTitleBar) {
     const Shown shown = show(0, QStringLiteral("x"), QStringLiteral("OK"), QString(), [](QWidget* d) {
         EXPECT_FALSE(d->windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_FALSE(d->windowFlags() & Qt::WindowMinimizeButtonHint);
+        EXPECT_FALSE(d->windowFlags() & Qt::WindowMaximizeButtonHint);
         EXPECT_FALSE(d->close());
         EXPECT_TRUE(d->isVisible());
         click(d, "Button1");
     });
     EXPECT_EQ(shown.result, 1);
-}
-
-TEST(BusyCursor, OneShowsTheHourglassZeroTheArrowOthersNothing) {
-    k4m::BusyCursor(1);
-    k4m::BusyCursor(1);
-    ASSERT_NE(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    k4m::BusyCursor(7);
-    EXPECT_NE(QApplication::overrideCursor(), nullptr);
-    k4m::BusyCursor(0);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 } // namespace

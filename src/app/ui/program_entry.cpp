@@ -4,6 +4,7 @@
 #include "app/entry_decision.h"
 #include "app/ui/tformd.h"
 #include "app/ui/update_swap_mode.h"
+#include "core/folder_set.h"
 
 #include <QApplication>
 #include <string>
@@ -17,7 +18,8 @@ constexpr const char* kInstanceLockName = "KANDORO_MAN_X4";
 
 int runWindowed(int argc, char** argv, Platform& platform, const std::vector<std::string>& arguments) {
     // The lock lives as long as the process; a second windowed instance ends without a trace.
-    const auto lock = platform.acquireInstanceLock(kInstanceLockName);
+    const auto lock =
+        platform.acquireInstanceLock(kInstanceLockName, installerFolderOf(platform.commonAppDataFolder()));
     if (!lock) return 0;
 
     QApplication app(argc, argv);

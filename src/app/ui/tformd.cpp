@@ -7,13 +7,16 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 
 namespace k4m {
 
 TformD::TformD(Platform& platform, std::vector<std::string> arguments, QWidget* parent)
-    : QWidget(parent), m_platform(platform), m_arguments(std::move(arguments)) {
+    : QWidget(parent), m_platform(platform), m_arguments(std::move(arguments)),
+      m_pump([] { QCoreApplication::processEvents(); }) {
     createControls();
+    centreOnScreen();
     FormCreate();
 }
 
@@ -39,16 +42,14 @@ void TformD::writeLog(const std::string& line) {
     }
 }
 
-void TformD::runWorker(int command) {
-    m_waiting = true;
-    Worker->postAndWait(command, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-    m_waiting = false;
+std::string TformD::fetch(const std::string& path) {
+    const std::string url = server::staticUrl(Server.base, path);
+    return waitForWorker([&](const auto& pump) { return fetchText(*Worker, url, pump); });
 }
 
-std::string TformD::fetch(const std::string& path) {
-    Worker->dldURL = server::staticUrl(Server.base, path);
-    runWorker(CmdFetchText);
-    return Worker->dldResult;
+void TformD::closeAfterCancelledWait() {
+    m_closePending = false;
+    close();
 }
 
 void TformD::endProgram() {
@@ -57,6 +58,10 @@ void TformD::endProgram() {
     FormClose();
     hide();
     emit programEnding();
+}
+
+void TformD::centreOnScreen() {
+    if (const QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
 }
 
 void TformD::loadHomePicture(const std::string& file) {

@@ -5,11 +5,13 @@
 #include "core/log.h"
 #include "core/server_config.h"
 #include "core/status_line.h"
+#include "core/ui/input_blocker.h"
 #include "download/tcv_dl_thread.h"
 #include "download/worker_shared.h"
 #include "platform/platform.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,16 +142,39 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Thrown out of a handler that waited for the worker when the user asked to close the window meanwhile:
+    // the request was cancelled and the handler ends without its remaining steps. Not an error of a step, so
+    // no guard that swallows step errors catches it.
+    struct CloseRequested {};
+
     void createControls();
+    void centreOnScreen();
     void applyLook();
-    // Posts a worker command and waits, keeping the window painted (no user input is handled meanwhile).
-    void runWorker(int command);
+    // Runs one request of the worker (`request(pump)`) and waits for it, keeping the window painted and
+    // closable (no user input reaches a window meanwhile). Throws CloseRequested when a close was asked for
+    // during the wait.
+    template <typename Request> auto waitForWorker(Request&& request) {
+        m_waiting = true;
+        auto result = [&] {
+            UserInputBlocker noInput;
+            return request(m_pump);
+        }();
+        m_waiting = false;
+        if (m_closePending) throw CloseRequested{};
+        return result;
+    }
+    // The server's text file at `path` (the answer, or "ERROR: " and the message).
     std::string fetch(const std::string& path);
+    // After a handler ended because of a close asked for while it waited: closes the window now.
+    void closeAfterCancelledWait();
     void writeLog(const std::string& line);
     void endProgram();
     void startUpServerChecks();
     bool offerUpdate();
     void loadHomePicture(const std::string& file);
+    void removeLeftovers();
+    // Logs what start-up found wrong before the log existed (unreadable settings, nonsense configuration).
+    void logStartUpProblems();
 
     Platform& m_platform;
     std::vector<std::string> m_arguments;
@@ -157,7 +182,10 @@ private:
     bool m_shown = false;
     bool m_programEnded = false;
     bool m_waiting = false;
+    bool m_closePending = false;
     bool m_closed = false;
+    std::function<void()> m_pump;
+    std::vector<std::string> m_startUpProblems;
 };
 
 } // namespace k4m

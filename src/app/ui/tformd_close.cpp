@@ -1,13 +1,17 @@
 // Closing the main window.
 #include "app/ui/tformd.h"
+#include "core/ignored_failure.h"
 
 #include <QCloseEvent>
 
 namespace k4m {
 
 void TformD::closeEvent(QCloseEvent* event) {
-    // While the window waits for the worker it only paints; it closes when the wait is over.
+    // A close while the window waits for a request cancels the request; the waiting handler then ends and
+    // closes the window as a close at that moment would have.
     if (m_waiting) {
+        m_closePending = true;
+        if (Worker) Worker->cancelWait();
         event->ignore();
         return;
     }
@@ -26,35 +30,30 @@ bool TformD::FormCloseQuery() {
     bool canClose = true;
     if (UninstallerRan) return canClose;
     if (Worker && Worker->dldCommand == CmdInstallBatch) {
-        try {
+        // A prompt that cannot be shown leaves the close allowed.
+        ignoringFailure("asking before closing during an installation", [&] {
             canClose =
                 ModalPrompt(1, QStringLiteral("Cancel Installation"),
                             QStringLiteral("Installations are still in progress. Are you sure you want to exit?"),
                             QStringLiteral("YES"), QStringLiteral("NO")) == 1;
-        } catch (const std::exception&) {
-            canClose = true;
-        }
+        });
     }
     if (canClose && Worker) Worker->dldCancel = true;
     return canClose;
 }
 
 void TformD::FormClose() {
-    try {
-        KMIni = IniFile();
-    } catch (...) {
-    }
+    ignoringFailure("releasing the global settings", [&] { KMIni = IniFile(); });
     if (!UninstallerRan) {
-        try {
+        ignoringFailure("stopping the download worker", [&] {
             Shared.stopFlag = true;
             if (Worker) Worker->dldCommand.poke();
-        } catch (...) {
-        }
+        });
         log.close();
-        try {
+        // A profile that could not be read at start is never written (the profile object refuses).
+        ignoringFailure("saving the manager profile", [&] {
             if (Profile && !Profile->path().empty()) Profile->save();
-        } catch (...) {
-        }
+        });
     }
     HostList.clear();
 }

@@ -1,10 +1,15 @@
 // The main window's creation handler: everything before the window is first shown.
 #include "app/startup_rules.h"
 #include "app/ui/tformd.h"
+#include "core/file_ops.h"
+#include "core/ignored_failure.h"
 #include "core/server_requests.h"
 #include "core/settings_keys.h"
 #include "core/text_file.h"
 #include "core/text_util.h"
+#include "platform/atomic_file.h"
+#include "platform/leftover_files.h"
+#include "platform/user_folders.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -47,9 +52,10 @@ void TformD::FormCreate() {
     Status.overrideText.clear();
     Folders = resolveFolderSet(m_platform, m_ownPath);
     Server = loadServerConfig(joinPath(Folders.managerFolder, "server.ini"));
+    m_startUpProblems = Server.problems;
 
     // 3. Quick connectivity test.
-    try {
+    ignoringFailure("the connectivity test", [&] {
         if (!m_platform.hasNetworkConnection()) {
             Folders.dataFolder = Folders.managerFolder;
             if (exists(Folders.offlineFolder())) {
@@ -58,11 +64,10 @@ void TformD::FormCreate() {
                 ModalPrompt(0, QStringLiteral("ERROR"), QStringLiteral("No Internet connection detected!"),
                             QStringLiteral("OK"), QString());
                 endProgram();
-                return;
             }
         }
-    } catch (const std::exception&) {
-    }
+    });
+    if (m_programEnded) return;
 
     // 4. The download worker lives until the window closes.
     HttpSettings http;
@@ -73,14 +78,12 @@ void TformD::FormCreate() {
     Worker->Start();
 
     // 5. Probe a well-known site: without an answer there is no Internet for this manager.
-    Worker->dldURL = Server.probe;
-    runWorker(CmdProbe);
-    if (Shared.lastStatusCode != 200) {
+    const ProbeResult answer = waitForWorker([&](const auto& pump) { return probe(*Worker, Server.probe, pump); });
+    if (answer.status != 200) {
         Folders.dataFolder = Folders.managerFolder;
         if (!exists(Folders.offlineFolder())) {
-            ModalPrompt(0, QStringLiteral("ERROR"),
-                        QString::fromStdString(probeFailureText(Shared.lastRequestError.get())), QStringLiteral("OK"),
-                        QString());
+            ModalPrompt(0, QStringLiteral("ERROR"), QString::fromStdString(probeFailureText(answer.error)),
+                        QStringLiteral("OK"), QString());
             endProgram();
             return;
         }
@@ -90,11 +93,10 @@ void TformD::FormCreate() {
 
     // 6. Offline: the key comes with the offline package.
     if (OfflineMode) {
-        try {
+        ignoringFailure("reading the offline key", [&] {
             ekey->setText(
                 QString::fromStdString(trim(LoadString(joinPath(joinPath(Folders.dataFolder, "Offline"), "key.dat")))));
-        } catch (const std::exception&) {
-        }
+        });
         ekey->setEnabled(false);
     }
 
@@ -102,20 +104,27 @@ void TformD::FormCreate() {
     m_platform.createFolderOpenToEveryone(Folders.productFolder);
 
     // 9. Whether an installation is present.
-    IniExisted = exists(Folders.pluginSettingsPath());
+    // A link planted in its place counts as there too: it is reported as unreadable, never replaced.
+    IniExisted = exists(Folders.pluginSettingsPath()) || isSymlink(Folders.pluginSettingsPath());
     NewInstallation = !IniExisted;
 
     // 10. Installer folder and log.
-    std::error_code ec;
-    if (!Folders.installerFolder.empty()) fs::create_directories(Folders.installerFolder, ec);
+    createUserFolders(Folders.installerFolder);
     log.open(Folders.logPath());
+    if (!log.isOpen())
+        reportIgnoredFailure("opening the log", "cannot create a file of its own at " + Folders.logPath());
     GUIScale = 5;
 
     // 11. The plug-in's display settings.
     if (IniExisted) {
+        IniFile plugin(Folders.pluginSettingsPath());
         try {
-            IniFile plugin(Folders.pluginSettingsPath());
             plugin.load();
+        } catch (const std::exception& e) {
+            // Read again (and refused again) by every later writer of this run: it is never overwritten.
+            m_startUpProblems.push_back("Plug-in settings could not be read, left unchanged: " + std::string(e.what()));
+        }
+        {
             const char* g = plugin::kGeneral;
             DPIXOverride = plugin.readInteger(g, plugin::DPIXOverride.name, DPIXOverride);
             UseDPIX = plugin.readBool(g, plugin::UseDPIX.name, UseDPIX);
@@ -127,7 +136,6 @@ void TformD::FormCreate() {
             PriorityMode = plugin.readInteger(g, plugin::PriorityMode.name, PriorityMode);
             GUIScale = plugin.readInteger(g, plugin::GUIScale.name, GUIScale);
             ForceMenuMode = plugin.readInteger(g, plugin::ForceMenuMode.name, ForceMenuMode);
-        } catch (const std::exception&) {
         }
     }
 
@@ -136,6 +144,7 @@ void TformD::FormCreate() {
     writeLog(OfflineMode ? "Install Mode: Offline" : "Install Mode: Online");
     writeLog("Manager location: " + m_ownPath);
     writeLog("Verifying directories.");
+    logStartUpProblems();
 
     // 13.
     writeLog("KD3 folder: " + Folders.previousGenerationFolder);
@@ -147,30 +156,38 @@ void TformD::FormCreate() {
     try {
         if (exists(Folders.pluginLogPath())) LastHost = lastHostFromPluginLog(readTextFile(Folders.pluginLogPath()));
     } catch (const std::exception&) {
-        LastHost = "xxx";
+        LastHost = "xxx"; // an unreadable plug-in log names no host
     }
 
     // 15. The previous generation's sound data.
     if (exists(Folders.previousSettingsPath())) {
-        try {
+        ignoringFailure("reading the previous generation's settings", [&] {
             IniFile previousSettings(Folders.previousSettingsPath());
             previousSettings.load();
             KD3DataFolder = read(previousSettings, previous::DataPath);
-        } catch (const std::exception&) {
-        }
+        });
         writeLog("KD3 Data Folder: " + KD3DataFolder);
     } else {
         writeLog("KD3 settings not found [" + Folders.previousSettingsPath() + "]");
     }
 
     // 16. The manager profile, open until the window closes.
-    Profile = std::make_unique<IniFile>(Folders.profilePath(), true);
-    if (exists(Folders.profilePath())) {
+    // It holds the customer key: readable by the user alone.
+    Profile = std::make_unique<IniFile>(Folders.profilePath(), true, kPrivateFileMode);
+    // Whatever lies under the profile's name but cannot be read (no rights, a link, far too large) counts as
+    // there: it is never replaced by a new profile.
+    bool present = false;
+    std::string unreadable;
+    try {
+        present = !Folders.profilePath().empty() && Profile->load();
+    } catch (const std::exception& e) {
+        present = true;
+        unreadable = e.what();
+    }
+    if (present) {
         writeLog("Loading profile");
-        try {
-            Profile->load();
-        } catch (const std::exception&) {
-        }
+        // The run goes on with the defaults in memory; the file is never written by this run.
+        if (!unreadable.empty()) writeLog("Profile could not be read, left unchanged: " + unreadable);
         const std::string cid = read(*Profile, profile::CID);
         LastMID = read(*Profile, profile::LastMID);
         CreateOffline = read(*Profile, profile::CreateOffline);
@@ -190,6 +207,8 @@ void TformD::FormCreate() {
     } catch (const std::exception& e) {
         writeLog(std::string("Error obtaining folder selections: ") + e.what());
     }
+    // With the folders chosen: what a crashed run left behind in them goes.
+    removeLeftovers();
 
     // 18. Format choices: only 1 means install.
     InstallVST64 = read(*Profile, profile::InstallVST64) == FormatInstall;
@@ -210,6 +229,21 @@ void TformD::FormCreate() {
     if (exists(Folders.installerFile("homescreen.jpg"))) loadHomePicture(Folders.installerFile("homescreen.jpg"));
     writeLog("Initialization complete");
     writeLog("");
+}
+
+void TformD::removeLeftovers() {
+    // Temporary files a crashed run left behind (a half-downloaded update archive, a profile being written). This
+    // run holds the single-instance lock, so the partial downloads in these folders are no other run's.
+    for (const std::string& folder :
+         {Folders.installerFolder, Folders.productFolder, Folders.updateFolder(), Folders.dataFolder}) {
+        if (!folder.empty()) removeLeftoverTemporaries(folder, true);
+    }
+}
+
+void TformD::logStartUpProblems() {
+    for (const std::string& problem : m_startUpProblems)
+        writeLog(problem);
+    m_startUpProblems.clear();
 }
 
 } // namespace k4m

@@ -1,13 +1,15 @@
 // The first show of the main window: server status, self-update, self-copy, promotion, global settings,
 // home picture, first-start notice.
-#include "core/ui/busy_cursor.h"
 #include "app/entry_decision.h"
 #include "app/startup_rules.h"
 #include "app/ui/tformd.h"
 #include "core/file_ops.h"
+#include "core/ignored_failure.h"
 #include "core/server_requests.h"
 #include "core/settings_keys.h"
 #include "core/text_util.h"
+#include "core/ui/busy_cursor.h"
+#include "core/ui/shown_text.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
@@ -30,9 +32,11 @@ void TformD::showEvent(QShowEvent* event) {
 
 void TformD::FormShow() {
     try {
-        startUpServerChecks();
-    } catch (const std::exception&) {
         // An error ends the server checks; the window is made ready all the same.
+        ignoringFailure("the start-up server checks", [&] { startUpServerChecks(); });
+    } catch (const CloseRequested&) {
+        closeAfterCancelledWait();
+        return;
     }
     if (m_programEnded) return;
     Timer1->start();
@@ -42,7 +46,7 @@ void TformD::FormShow() {
 
 void TformD::startUpServerChecks() {
     writeLog("Creating GUI");
-    Label3->setText(QString::fromStdString(footerText(Server.website)));
+    setShownText(Label3, QString::fromStdString(footerText(Server.website)));
 
     if (OfflineMode) {
         CreateOffline = false;
@@ -61,23 +65,21 @@ void TformD::startUpServerChecks() {
         return;
     }
 
-    try {
-        if (!offerUpdate()) return; // the program ends
-    } catch (const std::exception&) {
-    }
+    bool programGoesOn = true;
+    ignoringFailure("the manager version check", [&] { programGoesOn = offerUpdate(); });
+    if (!programGoesOn) return; // the program ends
 
     // A copy of the manager in the data folder, which the start-menu entry starts.
-    try {
+    ignoringFailure("copying the manager into the data folder", [&] {
         const std::string copy = joinPath(Folders.dataFolder, "Kandoro4Manager.exe");
         if (!CreateOffline && m_ownPath != copy) copyFileReplacing(m_ownPath, copy, kProgramFileMode);
-    } catch (const std::exception&) {
-    }
+    });
 
     write(*Profile, profile::Version, kManagerVersion);
 
     const std::string promotion = fetch(server::kPromotionPath);
     if (showsPromotion(promotion)) {
-        Label9->setText(QString::fromStdString(promotion));
+        setShownText(Label9, QString::fromStdString(promotion));
         Label9->show();
     } else {
         Label9->hide();
@@ -91,22 +93,20 @@ void TformD::startUpServerChecks() {
         KMIni = IniFile();
     }
 
-    try {
+    ignoringFailure("updating the home screen", [&] {
         const int ours = read(*Profile, profile::HomeScreen);
         const int theirs = KMIni.readInteger("General", "HomeScreen", 0);
         if (ours < theirs) {
             writeLog("Updating home screen");
-            Worker->dldURL = server::staticUrl(Server.base, server::kHomeScreenPath);
-            Worker->dldStore = Folders.installerFile("homescreen.jpg");
-            runWorker(CmdSaveFile);
-            if (Worker->dldOK) {
+            const std::string url = server::staticUrl(Server.base, server::kHomeScreenPath);
+            const std::string picture = Folders.installerFile("homescreen.jpg");
+            if (waitForWorker([&](const auto& pump) { return saveFile(*Worker, url, picture, pump); })) {
                 write(*Profile, profile::HomeScreen, theirs);
                 Profile->save();
-                loadHomePicture(Folders.installerFile("homescreen.jpg"));
+                loadHomePicture(picture);
             }
         }
-    } catch (const std::exception&) {
-    }
+    });
 
     writeLog(NewInstallation ? "State: New Installation" : "State: Installation Present");
     if (NewInstallation) {
@@ -133,12 +133,18 @@ bool TformD::offerUpdate() {
     BusyCursor(1);
     Status.overrideText = "Downloading update...";
     const std::string updateFolder = Folders.updateFolder();
-    Worker->dldURL = server::staticUrl(Server.base, server::kManagerArchivePath);
-    Worker->dldStore = updateFolder;
-    Worker->dldFileInZip = "Kandoro4Manager.exe";
-    runWorker(CmdZipEntry);
+    const std::string url = server::staticUrl(Server.base, server::kManagerArchivePath);
+    bool extracted = false;
+    try {
+        extracted = waitForWorker([&](const auto& pump) {
+            return extractArchiveEntry(*Worker, url, updateFolder, "Kandoro4Manager.exe", pump);
+        });
+    } catch (const CloseRequested&) {
+        BusyCursor(0);
+        throw;
+    }
     BusyCursor(0);
-    if (!Worker->dldOK) {
+    if (!extracted) {
         ModalPrompt(0, QStringLiteral("Error"),
                     QStringLiteral("The manager could not auto-update. Make sure to run the manager from a folder that "
                                    "you have write access to."),
@@ -146,12 +152,21 @@ bool TformD::offerUpdate() {
         endProgram();
         return false;
     }
-    // An update copy of this version may be there already (downloaded before): then that one starts.
-    const std::string extracted = joinPath(updateFolder, "Kandoro4Manager.exe");
+    // The fresh download replaces an update copy of the same name: one left by an earlier run may be broken,
+    // and starting it again and again would keep the manager from ever updating.
+    const std::string fresh = joinPath(updateFolder, "Kandoro4Manager.exe");
     const std::string copy = joinPath(updateFolder, updateCopyName(CurVersion));
     std::error_code ec;
-    if (!fs::exists(copy, ec)) fs::rename(extracted, copy, ec);
-    m_platform.launch(copy, std::nullopt, 0);
+    fs::rename(fresh, copy, ec);
+    if (ec || m_platform.launch(copy, std::nullopt, 0) < 0) {
+        // Without a running update this manager stays: it tells the user and goes on starting.
+        ModalPrompt(0, QStringLiteral("Error"),
+                    QStringLiteral("The updated manager could not be started. This version of the manager stays "
+                                   "open; please try the update again later."),
+                    QStringLiteral("OK"), QString());
+        Status.overrideText.clear();
+        return true;
+    }
     endProgram();
     return false;
 }

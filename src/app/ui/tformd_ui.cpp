@@ -1,6 +1,7 @@
 // The main window's controls, with the places, texts, hints and colours of its design.
 #include "app/ui/home_picture.h"
 #include "app/ui/tformd.h"
+#include "core/ui/shown_text.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -45,8 +46,11 @@ template <typename T> T* named(T* widget, const char* name) {
     return widget;
 }
 
+// Labels show plain text: several show texts of a server, a file or the user.
 QLabel* label(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    auto* l = named(new QLabel(text, parent), name);
+    auto* l = named(new QLabel(parent), name);
+    showPlainText(l);
+    l->setText(text);
     l->setGeometry(geometry);
     return l;
 }
@@ -86,8 +90,7 @@ void TformD::createControls() {
     imgHome->setGeometry(0, 145, 800, 422);
     imgHome->setScaledContents(true);
     imgHome->setPixmap(QPixmap::fromImage(builtInHomePicture()));
-    Label9 = named(new QLabel(imgHome), "Label9");
-    Label9->setGeometry(24, 192, 753, 41);
+    Label9 = label(imgHome, "Label9", QString(), {24, 192, 753, 41});
     Label9->setFont(tahoma(20));
     Label9->setAlignment(Qt::AlignCenter);
     Label9->setStyleSheet(QStringLiteral("color: #FF3B3B; background: transparent;"));
@@ -147,6 +150,8 @@ void TformD::createControls() {
 
     // The hint lies along the bottom of the header, under the customer and status lines.
     Label6 = label(Rectangle1, "Label6", QStringLiteral("Click CONNECT to begin..."), {0, 96, 800, 49});
+    // The hint is the program's own text; its "&&" needs the label's mnemonic handling to show as "&".
+    Label6->setTextFormat(Qt::AutoText);
     Label6->setFont(tahoma(14));
     Label6->setAlignment(Qt::AlignCenter);
     // With a buddy, "&&" in the hint shows as one ampersand.

@@ -1,7 +1,7 @@
 #include "app/ui/update_swap_mode.h"
 
-#include "core/ui/busy_cursor.h"
 #include "app/update_swap.h"
+#include "core/ui/busy_cursor.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -21,9 +21,12 @@ int runUpdateSwapMode(Platform& platform, const std::string& ownExecutablePath) 
         target = installUpdateCopy(ownExecutablePath);
     } catch (const std::exception& e) {
         BusyCursor(0);
-        QMessageBox::critical(
-            nullptr, QStringLiteral("Kandoro 4 Manager"),
-            QStringLiteral("The update could not be installed:\n%1").arg(QString::fromUtf8(e.what())));
+        // The message names paths of the file system: shown as they are, never as markup.
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Kandoro 4 Manager"),
+                        QStringLiteral("The update could not be installed:\n%1").arg(QString::fromUtf8(e.what())),
+                        QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
         return 1;
     }
     BusyCursor(0);

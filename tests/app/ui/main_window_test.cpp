@@ -174,18 +174,6 @@ TEST_F(UpdateTest, DeclinedUpdateEndsTheProgram) {
     EXPECT_FALSE(requested(server::kManagerArchivePath));
 }
 
-TEST_F(UpdateTest, AnUpdateCopyOfTheSameVersionIsReused) {
-    const fs::path copy = managerFolder / "Update" / "km4u_1210.exe";
-    const std::string earlier = "#!/bin/sh\necho earlier > \"" + (root.path() / "started.txt").string() + "\"\n";
-    writeFile(copy, earlier);
-    fs::permissions(copy, fs::perms(0755));
-    const auto offer = clickOnNextModal("Yes, auto-update now");
-    start();
-    ASSERT_TRUE(waitUntil([&] { return started(); }));
-    EXPECT_EQ(readFile(root.path() / "started.txt"), "earlier\n");
-    EXPECT_EQ(readFile(copy), earlier);
-}
-
 TEST_F(UpdateTest, AFailedUpdateDownloadIsReportedAndEndsTheProgram) {
     server.on(server::kManagerArchivePath, k4m::sim::answer::body("gone", 404));
     std::shared_ptr<ModalSeen> error;
