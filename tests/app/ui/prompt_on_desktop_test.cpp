@@ -56,15 +56,20 @@ protected:
             std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
         ASSERT_TRUE(waitUntil([&] { return xvfb->output().find('\n') != std::string::npos; }, 20s));
         display = ":" + xvfb->output().substr(0, xvfb->output().find('\n'));
-        windowManager = std::make_unique<Child>(std::vector<std::string>{"fluxbox"},
-                                                std::vector<std::string>{"DISPLAY=" + display});
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                return !output({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, display).empty() &&
-                       output({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, display).find("window id") !=
+        // A window manager that has not taken the display after a while is started once more (seen once on a
+        // busy machine).
+        bool managed = false;
+        for (int attempt = 0; attempt < 3 && !managed; ++attempt) {
+            windowManager = std::make_unique<Child>(std::vector<std::string>{"fluxbox"},
+                                                    std::vector<std::string>{"DISPLAY=" + display});
+            managed = waitUntil(
+                [&] {
+                    return output({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, display).find("window id") !=
                            std::string::npos;
-            },
-            20s));
+                },
+                10s);
+        }
+        ASSERT_TRUE(managed) << "no window manager on " << display;
 
         // A copy of the program beside its own server.ini, against a server that is down for maintenance.
         program = dir / "Kandoro4Manager.exe";
