@@ -431,6 +431,20 @@ bool IniFile::sectionExists(std::string_view section) const {
     return findSection(section) != kNoSection;
 }
 
+std::vector<std::string> IniFile::sectionNames() const {
+    const std::lock_guard lock(m_mutex);
+    std::vector<std::pair<std::uint32_t, std::string>> numbered;
+    numbered.reserve(m_doc.sections.size());
+    for (const auto& [name, id] : m_doc.sections)
+        numbered.emplace_back(id, name);
+    std::sort(numbered.begin(), numbered.end());
+    std::vector<std::string> names;
+    names.reserve(numbered.size());
+    for (auto& entry : numbered)
+        names.push_back(std::move(entry.second));
+    return names;
+}
+
 std::vector<std::string> IniFile::sectionKeys(std::string_view section) const {
     const std::lock_guard lock(m_mutex);
     std::vector<std::string> keys;

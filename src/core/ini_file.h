@@ -80,6 +80,8 @@ public:
     bool valueExists(std::string_view section, std::string_view key) const;
     // Key names of a section in file order, each once.
     std::vector<std::string> sectionKeys(std::string_view section) const;
+    // Section names in the order of their first appearance, each once, as first written.
+    std::vector<std::string> sectionNames() const;
 
 private:
     enum class Kind : std::uint8_t { Text, Section, Entry };
