@@ -196,7 +196,8 @@ void HttpClient::perform() {
                         period);
     // libcurl says "timed out" for the connection timeout too; only a request that used up its limit gets
     // the limit's message.
-    if (rc == CURLE_OPERATION_TIMEDOUT && m_timeLimitMs > 0 && nowMs() - m_startTick >= m_timeLimitMs)
+    // libcurl's clock and ours may differ by a few milliseconds at the moment the limit strikes.
+    if (rc == CURLE_OPERATION_TIMEDOUT && m_timeLimitMs > 0 && nowMs() - m_startTick + 200 >= m_timeLimitMs)
         throw HttpError("Request not completed within " + std::to_string(m_timeLimitMs / 1000) + " seconds");
     std::string message = m_errorBuffer[0] != '\0' ? m_errorBuffer : curl_easy_strerror(rc);
     if (rc == CURLE_UNSUPPORTED_PROTOCOL) message = "Refused to leave https: " + message;
