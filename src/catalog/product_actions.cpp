@@ -4,68 +4,67 @@ namespace k4m {
 
 RowActions rowActions(ProductState state, bool createOffline, bool offlineMode) {
     RowActions r;
-    switch (state) {
-    case ProductState::UpToDate:
+    if (state == ProductState::UpToDate) {
         r.items = {kActionUpToDate};
         if (!createOffline) r.items.push_back(kActionRepair);
         if (!createOffline && !offlineMode) r.items.push_back(kActionReinstall);
         r.status = 3;
         r.colour = ColourGreen;
-        break;
-    case ProductState::UpdateAvailable:
-        r.items = {kActionUpdate};
-        if (!createOffline) r.items.push_back(kActionSkip);
-        r.status = 2;
-        r.colour = ColourPaleRed;
-        break;
-    case ProductState::NotInstalled:
-        r.items = {kActionInstall};
-        if (!createOffline) r.items.push_back(kActionSkip);
-        r.status = 1;
-        r.colour = ColourPaleRed;
-        break;
+        return r;
     }
+    const bool update = state == ProductState::UpdateAvailable;
+    r.items = {update ? kActionUpdate : kActionInstall};
+    if (!createOffline) r.items.push_back(kActionSkip);
+    r.status = update ? 2 : 1;
+    r.colour = ColourPaleRed;
     return r;
 }
 
+namespace {
+
+// What each action does to a slot of its row. iState and NoCache may also be taken back from what Connect
+// found (oiState, oNoCache) or, for NoCache, left as they are.
+enum class Take { Value, Connect, Unchanged };
+
+struct ActionEffect {
+    const char* action;
+    Take iStateFrom;
+    int iState;
+    int dState;
+    Take noCacheFrom;
+    bool noCache;
+    int colour;
+};
+
+constexpr ActionEffect kEffects[] = {
+    {kActionUpToDate, Take::Value, 3, StateCompleted, Take::Unchanged, false, ColourGreen},
+    {kActionReinstall, Take::Value, 0, StatePending, Take::Value, true, ColourPaleRed},
+    {kActionRepair, Take::Value, 0, StatePending, Take::Value, false, ColourPaleRed},
+    {kActionUpdate, Take::Connect, 0, StatePending, Take::Connect, false, ColourPaleRed},
+    {kActionSkip, Take::Value, 1, StateSkipped, Take::Unchanged, false, ColourGreen},
+    {kActionInstall, Take::Value, 0, StatePending, Take::Unchanged, false, ColourPaleRed},
+};
+
+} // namespace
+
 int applyAction(const std::string& action, int row, std::span<TcvDownload> slots) {
+    const ActionEffect* effect = nullptr;
+    for (const ActionEffect& e : kEffects) {
+        if (action == e.action) effect = &e;
+    }
+    if (effect == nullptr) return ColourUnchanged;
     bool any = false;
-    int colour = ColourUnchanged;
     for (TcvDownload& slot : slots) {
         if (!slot.InUse || slot.ProductIndex != row) continue;
-        if (action == kActionUpToDate) {
-            slot.iState = 3;
-            slot.dState = StateCompleted;
-            colour = ColourGreen;
-        } else if (action == kActionReinstall) {
-            slot.iState = 0;
-            slot.dState = StatePending;
-            slot.NoCache = true;
-            colour = ColourPaleRed;
-        } else if (action == kActionRepair) {
-            slot.iState = 0;
-            slot.dState = StatePending;
-            slot.NoCache = false;
-            colour = ColourPaleRed;
-        } else if (action == kActionUpdate) {
-            slot.iState = slot.oiState;
-            slot.dState = StatePending;
+        slot.iState = effect->iStateFrom == Take::Connect ? slot.oiState : effect->iState;
+        slot.dState = effect->dState;
+        if (effect->noCacheFrom == Take::Connect)
             slot.NoCache = slot.oNoCache;
-            colour = ColourPaleRed;
-        } else if (action == kActionSkip) {
-            slot.iState = 1;
-            slot.dState = StateSkipped;
-            colour = ColourGreen;
-        } else if (action == kActionInstall) {
-            slot.iState = 0;
-            slot.dState = StatePending;
-            colour = ColourPaleRed;
-        } else {
-            return ColourUnchanged;
-        }
+        else if (effect->noCacheFrom == Take::Value)
+            slot.NoCache = effect->noCache;
         any = true;
     }
-    return any ? colour : ColourUnchanged;
+    return any ? effect->colour : ColourUnchanged;
 }
 
 int64_t actualInstallSize(std::span<const TcvDownload> slots) {

@@ -8,11 +8,6 @@ namespace k4m {
 
 namespace fs = std::filesystem;
 
-bool isSymlink(const fs::path& path) {
-    std::error_code ec;
-    return fs::symlink_status(path, ec).type() == fs::file_type::symlink;
-}
-
 void removeTree(const fs::path& path) {
     const fs::file_status status = fs::symlink_status(path);
     if (status.type() == fs::file_type::not_found) return;

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "platform/atomic_file.h" // isSymlink
+
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 namespace k4m {
-
-// Whether `path` itself is a symbolic link (the link, not what it points to).
-bool isSymlink(const std::filesystem::path& path);
 
 // Deletes a file or a folder with everything in it. Symbolic links met inside are removed as links; what they
 // point to is never touched. A missing path is no error. Throws std::filesystem::filesystem_error.

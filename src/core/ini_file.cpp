@@ -13,27 +13,6 @@ namespace k4m {
 
 namespace {
 
-// As trim(), without a copy: blanks and control characters (everything up to and including the space) go.
-std::string_view trimView(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    }
-    return true;
-}
-
 // A value must stay on its line: a line break inside it would smuggle a new key or section into the file.
 std::string oneLine(std::string_view text) {
     std::string result(text);
@@ -50,7 +29,7 @@ constexpr size_t kNotFound = static_cast<size_t>(-1);
 std::size_t IniFile::NameHash::operator()(std::string_view name) const {
     std::uint64_t hash = 14695981039346656037ull; // FNV-1a over the lower-case bytes
     for (const char c : name) {
-        hash ^= static_cast<unsigned char>(lowerAscii(c));
+        hash ^= static_cast<unsigned char>(toLowerAscii(c));
         hash *= 1099511628211ull;
     }
     return static_cast<std::size_t>(hash);

@@ -37,14 +37,16 @@ std::string replaceFirst(std::string_view text, std::string_view search, std::st
     return result;
 }
 
+std::string_view trimView(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
 std::string trim(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-        --end;
-    return std::string(text.substr(begin, end - begin));
+    return std::string(trimView(text));
 }
 
 std::string removeOneTrailingSeparator(std::string_view path) {
@@ -79,12 +81,23 @@ bool containsText(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+char toLowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 std::string toLowerAscii(std::string_view text) {
     std::string result(text);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : result)
+        c = toLowerAscii(c);
     return result;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
+    }
+    return true;
 }
 
 } // namespace k4m

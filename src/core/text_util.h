@@ -14,6 +14,8 @@ std::string replaceFirst(std::string_view text, std::string_view search, std::st
 
 // Removes leading and trailing blanks and control characters (everything up to and including the space).
 std::string trim(std::string_view text);
+// The same, without a copy.
+std::string_view trimView(std::string_view text);
 
 // Removes exactly one trailing path separator ("C:\Data\\" keeps one of its two).
 std::string removeOneTrailingSeparator(std::string_view path);
@@ -30,5 +32,8 @@ std::string fileNamePart(std::string_view path);
 bool containsText(std::string_view text, std::string_view part);
 
 std::string toLowerAscii(std::string_view text);
+char toLowerAscii(char c);
+// Equal when compared without regard to the case of A to Z.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace k4m

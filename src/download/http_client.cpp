@@ -195,8 +195,7 @@ void HttpClient::perform() {
         throw HttpError("Transfer too slow: under " + std::to_string(kMinimumBytesPerSecond) + " bytes/s for " +
                         period);
     // libcurl says "timed out" for the connection timeout too; only a request that used up its limit gets
-    // the limit's message.
-    // libcurl's clock and ours may differ by a few milliseconds at the moment the limit strikes.
+    // the limit's message (allowing for libcurl's clock running a few milliseconds ahead of ours).
     if (rc == CURLE_OPERATION_TIMEDOUT && m_timeLimitMs > 0 && nowMs() - m_startTick + 200 >= m_timeLimitMs)
         throw HttpError("Request not completed within " + std::to_string(m_timeLimitMs / 1000) + " seconds");
     std::string message = m_errorBuffer[0] != '\0' ? m_errorBuffer : curl_easy_strerror(rc);

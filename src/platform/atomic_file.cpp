@@ -20,11 +20,6 @@ std::system_error errorOf(int code, const std::string& what) {
     return {code, std::generic_category(), what};
 }
 
-bool isSymbolicLink(const std::filesystem::path& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
@@ -38,6 +33,11 @@ private:
 };
 
 } // namespace
+
+bool isSymlink(const std::filesystem::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
 
 bool writeFully(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -62,7 +62,7 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     // Without a name the temporary file would land in whatever folder happens to be current.
     if (path.empty()) throw errorOf(ENOENT, "no file name to write to");
     // A link planted after this check is still never written through: the rename replaces the link itself.
-    if (isSymbolicLink(path)) throw errorOf(ELOOP, "refusing to replace the symbolic link " + path.string());
+    if (isSymlink(path)) throw errorOf(ELOOP, "refusing to replace the symbolic link " + path.string());
     const std::filesystem::path tmp = temporarySibling(path);
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd < 0) throw lastError("cannot create " + tmp.string());
@@ -95,7 +95,7 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& path, st
     if (fd < 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR) return std::nullopt;
-        if (error == ELOOP && isSymbolicLink(path)) throw errorOf(ELOOP, path.string() + " is a symbolic link");
+        if (error == ELOOP && isSymlink(path)) throw errorOf(ELOOP, path.string() + " is a symbolic link");
         throw errorOf(error, "cannot open " + path.string());
     }
     const FileDescriptor file(fd);

@@ -31,6 +31,9 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 // (EFBIG), or any error the system reports.
 std::optional<std::string> readRegularFile(const std::filesystem::path& path, std::uintmax_t maxBytes);
 
+// Whether `path` itself is a symbolic link (the link, not what it points to).
+bool isSymlink(const std::filesystem::path& path);
+
 // Writes all of `bytes` to `fd`, going on after interruptions; false (errno set) when the system refuses.
 bool writeFully(int fd, std::string_view bytes);
 

@@ -20,10 +20,15 @@ bool allDigits(std::string_view text) {
     return true;
 }
 
+// `name` ends with `suffix` and has something before it.
+bool endsWith(const std::string& name, std::string_view suffix) {
+    return name.size() > suffix.size() && name.ends_with(suffix);
+}
+
 // The process id in a name of the form "<name>.<pid>.<n>.tmp" (optionally + ".part"); 0 when it has no such form.
 long writerOf(std::string name) {
     for (const std::string_view suffix : {".tmp.part", ".tmp"}) {
-        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        if (endsWith(name, suffix)) {
             name.resize(name.size() - suffix.size());
             const size_t counterDot = name.rfind('.');
             if (counterDot == std::string::npos || !allDigits(std::string_view(name).substr(counterDot + 1))) return 0;
@@ -42,11 +47,6 @@ bool processGone(long pid) {
 
 } // namespace
 
-static bool partialDownload(const std::string& name) {
-    const std::string suffix = ".part";
-    return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 int removeLeftoverTemporaries(const fs::path& folder, bool partialDownloads) {
     int removed = 0;
     std::error_code ec;
@@ -55,7 +55,7 @@ int removeLeftoverTemporaries(const fs::path& folder, bool partialDownloads) {
         if (ec || status.type() != fs::file_type::regular) continue;
         const std::string name = it->path().filename().string();
         const long pid = writerOf(name);
-        const bool leftover = pid > 0 ? processGone(pid) : partialDownloads && partialDownload(name);
+        const bool leftover = pid > 0 ? processGone(pid) : partialDownloads && endsWith(name, ".part");
         if (leftover && fs::remove(it->path(), ec)) ++removed;
         ec.clear();
     }

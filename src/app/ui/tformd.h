@@ -173,8 +173,6 @@ private:
     bool offerUpdate();
     void loadHomePicture(const std::string& file);
     void removeLeftovers();
-    // Logs what start-up found wrong before the log existed (unreadable settings, nonsense configuration).
-    void logStartUpProblems();
 
     Platform& m_platform;
     std::vector<std::string> m_arguments;
@@ -185,7 +183,6 @@ private:
     bool m_closePending = false;
     bool m_closed = false;
     std::function<void()> m_pump;
-    std::vector<std::string> m_startUpProblems;
 };
 
 } // namespace k4m

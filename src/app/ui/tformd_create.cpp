@@ -52,7 +52,8 @@ void TformD::FormCreate() {
     Status.overrideText.clear();
     Folders = resolveFolderSet(m_platform, m_ownPath);
     Server = loadServerConfig(joinPath(Folders.managerFolder, "server.ini"));
-    m_startUpProblems = Server.problems;
+    // What start-up finds wrong before the log exists (nonsense configuration, unreadable settings).
+    std::vector<std::string> problems = Server.problems;
 
     // 3. Quick connectivity test.
     ignoringFailure("the connectivity test", [&] {
@@ -122,7 +123,7 @@ void TformD::FormCreate() {
             plugin.load();
         } catch (const std::exception& e) {
             // Read again (and refused again) by every later writer of this run: it is never overwritten.
-            m_startUpProblems.push_back("Plug-in settings could not be read, left unchanged: " + std::string(e.what()));
+            problems.push_back("Plug-in settings could not be read, left unchanged: " + std::string(e.what()));
         }
         {
             const char* g = plugin::kGeneral;
@@ -144,7 +145,8 @@ void TformD::FormCreate() {
     writeLog(OfflineMode ? "Install Mode: Offline" : "Install Mode: Online");
     writeLog("Manager location: " + m_ownPath);
     writeLog("Verifying directories.");
-    logStartUpProblems();
+    for (const std::string& problem : problems)
+        writeLog(problem);
 
     // 13.
     writeLog("KD3 folder: " + Folders.previousGenerationFolder);
@@ -238,12 +240,6 @@ void TformD::removeLeftovers() {
          {Folders.installerFolder, Folders.productFolder, Folders.updateFolder(), Folders.dataFolder}) {
         if (!folder.empty()) removeLeftoverTemporaries(folder, true);
     }
-}
-
-void TformD::logStartUpProblems() {
-    for (const std::string& problem : m_startUpProblems)
-        writeLog(problem);
-    m_startUpProblems.clear();
 }
 
 } // namespace k4m

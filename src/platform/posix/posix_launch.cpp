@@ -23,8 +23,7 @@ bool isExecutableFile(const std::string& path) {
 
 // The manager's programs keep their Windows names everywhere ("Kandoro4Manager.exe", "km4u_127.exe").
 bool isProgramName(const std::string& path) {
-    const std::string suffix = ".exe";
-    return path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return path.size() > 4 && path.ends_with(".exe");
 }
 
 void waitForChild(pid_t pid) {

@@ -19,10 +19,6 @@ namespace answer = k4m::sim::answer;
 
 namespace {
 
-std::string bytesOf(const fs::path& path) {
-    return readFile(path);
-}
-
 // A settings file the run cannot read, and what must be true of it afterwards.
 struct UnreadableCase {
     const char* name;
@@ -45,11 +41,11 @@ TEST_P(UnreadableSettings, AreLeftByteIdenticalAndTheRunGoesOn) {
     c.plant(file, elsewhere);
     const fs::file_type typeBefore = fs::symlink_status(file).type();
     const auto modeBefore = fs::symlink_status(file).permissions();
-    const std::string elsewhereBefore = fs::exists(elsewhere) ? bytesOf(elsewhere) : std::string();
+    const std::string elsewhereBefore = fs::exists(elsewhere) ? readFile(elsewhere) : std::string();
     std::string before;
     if (typeBefore == fs::file_type::regular) {
         fs::permissions(file, fs::perms(0644), fs::perm_options::replace);
-        before = bytesOf(file);
+        before = readFile(file);
         fs::permissions(file, modeBefore, fs::perm_options::replace);
     }
 
@@ -70,10 +66,10 @@ TEST_P(UnreadableSettings, AreLeftByteIdenticalAndTheRunGoesOn) {
     EXPECT_EQ(fs::symlink_status(file).permissions(), modeBefore);
     if (typeBefore == fs::file_type::regular) {
         fs::permissions(file, fs::perms(0644), fs::perm_options::replace);
-        EXPECT_EQ(bytesOf(file), before);
+        EXPECT_EQ(readFile(file), before);
     }
     if (fs::exists(elsewhere)) {
-        EXPECT_EQ(bytesOf(elsewhere), elsewhereBefore);
+        EXPECT_EQ(readFile(elsewhere), elsewhereBefore);
     }
 }
 
