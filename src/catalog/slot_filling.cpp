@@ -1,5 +1,6 @@
 #include "catalog/slot_filling.h"
 
+#include "catalog/offline_package.h"
 #include "core/settings_keys.h"
 
 namespace k4m {
@@ -26,6 +27,12 @@ ProductFill fillProductSlots(const IniFile& manifest, std::span<TcvDownload> slo
     for (size_t s = 1; s < sections.size(); ++s) {
         const std::string& p = sections[s];
         status("Preparing " + p);
+        // The package id names the package's file in the download cache: one that could name a file elsewhere
+        // is never offered.
+        if (!OfflinePackage::isPlainFileStem(p)) {
+            if (c.log) c.log("Skipping package " + p + ": its id cannot name a file.");
+            continue;
+        }
         if (!acceptsPackage(manifest, p, c.options)) continue;
         if (nextSlot < 0 || static_cast<size_t>(nextSlot) >= slots.size()) {
             fill.tableFull = true;

@@ -24,6 +24,7 @@ struct SlotContext {
     std::string serverBase;
     std::string eid;
     std::function<void(const std::string&)> status; // each step's text for the status line
+    std::function<void(const std::string&)> log;    // packages left out, and why
 };
 
 // What the product's packages say about it.
