@@ -11,8 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -98,9 +96,7 @@ TEST_F(VendorSimTest, DemoAddressesAreTheServersOwnAndTheContentHoldsNone) {
     // The port is chosen at start, so no content file may hold an address.
     for (const auto& entry : fs::recursive_directory_iterator(dir / "content")) {
         if (!entry.is_regular_file()) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(text.find("://"), std::string::npos) << entry.path();
+        EXPECT_EQ(k4m::test::readFile(entry.path()).find("://"), std::string::npos) << entry.path();
     }
 }
 
