@@ -1,8 +1,9 @@
 // The vendor server simulator as a program, for the demo and for trying the manager by hand:
-//   vendor-sim --make-demo DIR
+//   vendor-sim [--make-demo DIR] [--demo-profile FILE]
 //   vendor-sim --content DIR [--port N] [--cert-dir DIR] [--server-ini FILE] [--fault PATH=KNOB]...
 // It serves DIR over HTTPS on 127.0.0.1 with a certificate made for the run, prints its address, writes a
 // server.ini for the manager when asked, and runs until it is interrupted. Fault knobs: see vendor_content.h.
+#include "demo_content.h"
 #include "https_server.h"
 #include "vendor_content.h"
 
@@ -24,7 +25,7 @@ void onSignal(int) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: vendor-sim --make-demo DIR\n"
+    std::fprintf(stderr, "usage: vendor-sim [--make-demo DIR] [--demo-profile FILE]\n"
                          "       vendor-sim --content DIR [--port N] [--cert-dir DIR] [--server-ini FILE]"
                          " [--fault PATH=KNOB]...\n");
     return 2;
@@ -33,7 +34,7 @@ int usage() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string content, certDir, serverIni, demo;
+    std::string content, certDir, serverIni, demo, demoProfile;
     int port = 0;
     std::vector<std::pair<std::string, std::string>> faults;
     for (int i = 1; i < argc; ++i) {
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--make-demo" && hasValue)
             demo = argv[++i];
+        else if (arg == "--demo-profile" && hasValue)
+            demoProfile = argv[++i];
         else if (arg == "--content" && hasValue)
             content = argv[++i];
         else if (arg == "--port" && hasValue)
@@ -58,8 +61,14 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    if (!demo.empty()) {
-        k4m::sim::makeDemoContent(demo);
+    if (!demo.empty() || !demoProfile.empty()) {
+        try {
+            if (!demo.empty()) k4m::sim::makeDemoContent(demo);
+            if (!demoProfile.empty()) k4m::sim::writeDemoProfile(demoProfile);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "vendor-sim: %s\n", e.what());
+            return 1;
+        }
         return 0;
     }
     if (content.empty()) return usage();
@@ -73,7 +82,7 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, onSignal);
     try {
         k4m::sim::HttpsServer server(certDir, port);
-        server.fallback(k4m::sim::contentFolder(content));
+        server.fallback(k4m::sim::contentFolder(content, server.base()));
         for (const auto& [path, knob] : faults)
             server.on(path, k4m::sim::faultHandler(server, knob, content + path));
         if (!serverIni.empty()) {

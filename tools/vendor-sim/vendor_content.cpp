@@ -3,7 +3,6 @@
 #include "core/archive_paths.h"
 #include "core/server_requests.h"
 #include "core/text_util.h"
-#include "core/version.h"
 
 #include <filesystem>
 #include <fstream>
@@ -30,9 +29,18 @@ std::optional<fs::path> fileFor(const std::string& folder, const std::string& pa
     }
 }
 
+constexpr std::string_view kRedirect = "REDIRECT ";
+constexpr std::string_view kBasePlaceholder = "{{BASE}}";
+// Script answers up to this size are texts (login, locations, catalog, manifests); larger ones are packages.
+constexpr std::uintmax_t kMaxTextAnswer = 1 << 20;
+
 std::string readAll(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string withBase(const std::string& text, const std::string& base) {
+    return replaceAll(text, kBasePlaceholder, base);
 }
 
 void notFound(httplib::Response& response) {
@@ -40,7 +48,35 @@ void notFound(httplib::Response& response) {
     response.set_content("Not Found", "text/plain");
 }
 
-void answerScript(const std::string& folder, const httplib::Request& request, httplib::Response& response) {
+// The address a redirect file ("REDIRECT " and the address) sends the client to, or nothing for any other file.
+std::optional<std::string> redirectTarget(const fs::path& file, const std::string& base) {
+    std::ifstream in(file, std::ios::binary);
+    std::string head(kRedirect.size(), '\0');
+    if (!in.read(head.data(), static_cast<std::streamsize>(head.size())) || head != kRedirect) return std::nullopt;
+    std::error_code ec;
+    if (fs::file_size(file, ec) > kMaxTextAnswer || ec) return std::nullopt;
+    return withBase(trim(readAll(file).substr(kRedirect.size())), base);
+}
+
+// A file of the content folder: a redirect file redirects, a script answer is a text with the server's base
+// filled in, anything else (and a script answer too large to be a text) is streamed as it is.
+void answerFile(const fs::path& file, bool scriptAnswer, const std::string& base, const httplib::Request& request,
+                httplib::Response& response) {
+    if (const auto target = redirectTarget(file, base)) {
+        response.status = 302;
+        response.set_header("Location", *target);
+        return;
+    }
+    std::error_code ec;
+    if (scriptAnswer && fs::file_size(file, ec) <= kMaxTextAnswer && !ec) {
+        response.set_content(withBase(readAll(file), base), "text/plain");
+        return;
+    }
+    answer::file(file.string())(request, response);
+}
+
+void answerScript(const std::string& folder, const std::string& base, const httplib::Request& request,
+                  httplib::Response& response) {
     const std::string command = request.get_param_value("COM");
     std::string key = request.get_param_value("EID");
     if (command == "11") key = request.get_param_value("MID");
@@ -56,36 +92,24 @@ void answerScript(const std::string& folder, const httplib::Request& request, ht
         response.set_content("ERROR: unknown request", "text/plain");
         return;
     }
-    const std::string text = readAll(answer);
-    if (text.rfind("REDIRECT ", 0) == 0) {
-        response.status = 302;
-        response.set_header("Location", trim(text.substr(9)));
-        return;
-    }
-    answer::file(answer.string())(request, response);
-}
-
-void write(const fs::path& file, const std::string& text) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
+    answerFile(answer, true, base, request, response);
 }
 
 } // namespace
 
-Handler contentFolder(const std::string& folder) {
-    return [folder](const httplib::Request& request, httplib::Response& response) {
+Handler contentFolder(const std::string& folder, const std::string& base) {
+    return [folder, base](const httplib::Request& request, httplib::Response& response) {
         if (request.path == "/") {
             response.set_content("Kandoro vendor simulator", "text/plain");
             return;
         }
         if (request.path == std::string("/") + server::kScriptName + ".php") {
-            answerScript(folder, request, response);
+            answerScript(folder, base, request, response);
             return;
         }
         const auto file = fileFor(folder, request.path);
         if (!file || !fs::is_regular_file(*file)) return notFound(response);
-        answer::file(file->string())(request, response);
+        answerFile(*file, false, base, request, response);
     };
 }
 
@@ -117,24 +141,6 @@ Handler faultHandler(const HttpsServer& server, const std::string& knob, const s
     if (kind == "nolength") return answer::bodyWithoutLength(ec ? std::string() : readAll(contentFile));
     if (kind == "redirect" && !argument.empty()) return answer::redirect(argument);
     throw std::invalid_argument("unknown fault " + knob);
-}
-
-void makeDemoContent(const std::string& folder) {
-    const fs::path files = fs::path(folder) / server::kManagerFilesDir;
-    // The demo serves the manager's own version, so no update is offered.
-    write(files / "km4.ver", std::string(kManagerVersion) + "\r\n");
-    write(files / "status4.txt", "OK\r\n");
-    write(files / "promotion.txt", "New: the Latin Percussion kit for Kandoro 4\r\n");
-    write(files / "km4.ini", "[General]\r\nHomeScreen=0\r\n\r\n[Redistributable]\r\nActive=0\r\nKey=10\r\n"
-                             "Parameters=/norestart\r\n");
-    write(files / "install.txt", "Welcome to Kandoro 4!\r\n\r\nPaste the customer key from your delivery e-mail "
-                                 "into the box and click Connect to see your products.\r\n");
-    write(files / "messages.txt", "No new messages.\r\n");
-    write(files / "daw.txt", "ableton\r\nbitwig\r\ncubase\r\nreaper\r\nardour\r\nstudio one\r\n");
-    write(files / "kd4license.rtf", "{\\rtf1\\ansi Kandoro 4 demo licence agreement.\\par}\r\n");
-    write(fs::path(folder) / "kd4_main" / "COM1" / "default", "OK[N=Demo Customer][E=demo.customer@example.com]\r\n");
-    for (const char* mirror : {"dropbox", "googledrive", "mediafire"})
-        write(fs::path(folder) / "mirrors" / mirror / "server_status.txt", "OK\r\n");
 }
 
 } // namespace k4m::sim
