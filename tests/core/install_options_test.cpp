@@ -1,5 +1,6 @@
 #include "core/install_options.h"
 #include "core/settings_keys.h"
+#include "held_options.h"
 #include "platform/posix/posix_platform.h"
 #include "temp_dir.h"
 
@@ -9,26 +10,12 @@
 
 namespace fs = std::filesystem;
 using namespace k4m;
+using Held = k4m::test::HeldOptions;
 using k4m::test::readFile;
 using k4m::test::TempDir;
 using k4m::test::writeFile;
 
 namespace {
-
-// The options a running manager holds, as plain values the tests can look at.
-struct Held {
-    std::string data = "/held/data";
-    std::string vst64 = "/held/vst64";
-    std::string vst32 = "/held/vst32";
-    bool installVST64 = false, installVST32 = false, installAAX = false, aiOnly = false, useKD3 = false, beta = false,
-         createOffline = false;
-    int guiScale = 5;
-
-    CurrentOptions current() {
-        return {data,   vst64,  vst32, installVST64,  installVST32, installAAX,
-                aiOnly, useKD3, beta,  createOffline, guiScale};
-    }
-};
 
 std::string box(const char* name, const BoxState& b) {
     return std::string(name) + "=" + (b.checked ? "on" : "off") + (b.enabled ? "" : "(disabled)");
