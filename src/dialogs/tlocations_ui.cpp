@@ -28,7 +28,7 @@ constexpr const char* kStyle = R"(
 QLabel { font-family: Tahoma; font-size: 11px; color: #202020; background: transparent; }
 QLabel:disabled { color: #8C8C8C; }
 #Label4, #Label2, #lVST64, #lVST32, #lAAX, #Label1 { font-size: 13px; font-weight: bold; }
-QCheckBox { font-family: Tahoma; font-size: 12px; color: #202020; background: transparent; }
+QCheckBox { font-family: Tahoma; font-size: 12px; color: #202020; }
 #cbxOffline { font-size: 15px; color: #8B0000; }
 #lOffline { font-size: 13px; font-weight: normal; color: #8B0000; }
 )";
