@@ -152,25 +152,16 @@ void TModalForm::setVisible(bool visible) {
     if (visible && !m_grown) {
         m_grown = true;
         growToFitPrompt();
-        centreOnOwner();
+        centreOnOwner(this);
         askForTitleOnlyFrame(this);
     }
     QDialog::setVisible(visible);
 }
 
-void TModalForm::centreOnOwner() {
-    if (parentWidget() == nullptr) return;
-    const QWidget* owner = parentWidget()->window();
-    // Both with their window frames once the window system has given them one.
-    const QRect area = owner->isVisible() ? owner->frameGeometry() : owner->geometry();
-    const QSize size = isVisible() ? frameGeometry().size() : this->size();
-    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
-}
-
 void TModalForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Now the frame is known: centre once more, frame on frame.
-    centreOnOwner();
+    centreOnOwner(this);
 }
 
 void TModalForm::answer(int result) {

@@ -46,8 +46,6 @@ private:
     void answer(int result);
     void arrange();
     void growToFitPrompt();
-    // Centred on the main window, whatever the two sizes.
-    void centreOnOwner();
     bool handleKey(QKeyEvent* event, bool released);
 
     bool m_grown = false;

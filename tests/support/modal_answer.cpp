@@ -39,13 +39,18 @@ void record(QWidget* dialog, ModalSeen& seen) {
 } // namespace
 
 std::shared_ptr<ModalSeen> answerNextModal(std::function<void(QWidget*)> answer, int timeoutMs) {
+    return answerNextModalWhere([](QWidget*) { return true; }, std::move(answer), timeoutMs);
+}
+
+std::shared_ptr<ModalSeen> answerNextModalWhere(std::function<bool(QWidget*)> wanted,
+                                                std::function<void(QWidget*)> answer, int timeoutMs) {
     auto seen = std::make_shared<ModalSeen>();
     auto* timer = new QTimer(qApp);
     auto remaining = std::make_shared<int>(timeoutMs / 10);
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, seen, remaining, answer] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, seen, remaining, wanted, answer] {
         QWidget* dialog = QApplication::activeModalWidget();
-        if (dialog == nullptr || !dialog->isVisible()) {
+        if (dialog == nullptr || !dialog->isVisible() || !wanted(dialog)) {
             if (--*remaining <= 0) timer->deleteLater();
             return;
         }

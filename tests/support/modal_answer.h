@@ -23,6 +23,11 @@ struct ModalSeen {
 // dialog; the record is filled once the dialog was seen. Gives up after `timeoutMs`.
 std::shared_ptr<ModalSeen> answerNextModal(std::function<void(QWidget*)> answer, int timeoutMs = 10000);
 
+// The same for the next modal dialog that `wanted` accepts: one already open beneath it (a dialog whose button
+// opens the awaited one) is passed over.
+std::shared_ptr<ModalSeen> answerNextModalWhere(std::function<bool(QWidget*)> wanted,
+                                                std::function<void(QWidget*)> answer, int timeoutMs = 10000);
+
 // Clicks the button of `dialog` with this text (ampersands ignored); a test failure when there is none.
 void clickButton(QWidget* dialog, const QString& buttonText);
 

@@ -109,6 +109,8 @@ public:
     bool InstallBetas = false;
     bool CreateOffline = false;
     bool UninstallerRan = false;
+    bool OptionsAccepted = false;
+    bool ReinstallNeeded = false;
     StatusTexts Status;
 
     FolderSet Folders;
@@ -126,6 +128,7 @@ public:
     void FormClose();
     void Timer1Timer();
     void bConnectClick();
+    void bOptionsClick(bool fromButton);
     void Label7Click();
     void Label8Click();
     void Label9Click();

@@ -177,6 +177,7 @@ void TformD::createControls() {
     Timer1->setInterval(200);
 
     connect(bConnect, &QPushButton::clicked, this, &TformD::bConnectClick);
+    connect(bOptions, &QPushButton::clicked, this, [this] { bOptionsClick(true); });
     connect(Timer1, &QTimer::timeout, this, &TformD::Timer1Timer);
     applyLook();
 }

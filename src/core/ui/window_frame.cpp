@@ -59,3 +59,15 @@ void askForTitleOnlyFrame(QWidget* window) {
 }
 
 } // namespace k4m
+
+namespace k4m {
+
+void centreOnOwner(QWidget* dialog) {
+    if (dialog->parentWidget() == nullptr) return;
+    const QWidget* owner = dialog->parentWidget()->window();
+    const QRect area = owner->isVisible() ? owner->frameGeometry() : owner->geometry();
+    const QSize size = dialog->isVisible() ? dialog->frameGeometry().size() : dialog->size();
+    dialog->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+} // namespace k4m

@@ -11,3 +11,11 @@ namespace k4m {
 void askForTitleOnlyFrame(QWidget* window);
 
 } // namespace k4m
+
+namespace k4m {
+
+// Places a dialog centred on the window of its parent widget, frame on frame once the window system has given
+// them frames. Does nothing for a dialog without a parent.
+void centreOnOwner(QWidget* dialog);
+
+} // namespace k4m

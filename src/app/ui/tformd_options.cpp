@@ -1,0 +1,58 @@
+// The main window's options handler: the installation options dialog, opened by its button or by Connect.
+#include "app/ui/tformd.h"
+#include "core/settings_keys.h"
+#include "dialogs/tlocations.h"
+
+#include <QPushButton>
+
+namespace k4m {
+
+namespace {
+
+// After accepted changes from the button the customer is logged out, and Connect and the installation run
+// again (or the plug-ins are copied into their folders once more). Not built yet: the options are saved and
+// take effect at the next Connect.
+void applyChangedOptions(TformD&) {}
+
+} // namespace
+
+void TformD::bOptionsClick(bool fromButton) {
+    if (!Profile) return;
+    // Until options were saved once, the button only points to Connect, which opens them first.
+    const std::string dataFolder = Profile->readString(profile::kGeneral, profile::DataFolder, kMissing);
+    if (dataFolder == kMissing && fromButton) {
+        ModalPrompt(0, QStringLiteral("SPECIFY OPTIONS"),
+                    QStringLiteral("Please click [Connect] to select the installation options"), QStringLiteral("OK"),
+                    QString());
+        return;
+    }
+
+    TLocations dialog(
+        TLocationsContext{
+            .platform = m_platform,
+            .profile = *Profile,
+            .folders = Folders,
+            .current = {Folders.dataFolder, Folders.vst64Folder, Folders.vst32Folder, InstallVST64, InstallVST32,
+                        InstallAAX, InstallAIOnly, UseKD3, InstallBetas, CreateOffline, GUIScale},
+            .kd3DataFolder = KD3DataFolder,
+            .offlineMode = OfflineMode,
+            .reinstallNeeded = ReinstallNeeded,
+            .hideBulkButtons =
+                [this] {
+                    for (QPushButton* b : {bSkipAll, bReinstallAll, bRepairAll})
+                        b->hide();
+                },
+            // The removal of switched-off formats, the reinstall check and the data-folder move are not built
+            // yet; the dialog runs them here once they are.
+            .changeModeActions = {},
+        },
+        this);
+    dialog.ChangeMode = fromButton;
+    const int result = dialog.exec();
+    // OK records the offline choice before its checks, so it may have changed even when the dialog was cancelled.
+    Shared.createOffline = CreateOffline;
+    OptionsAccepted = result == QDialog::Accepted;
+    if (fromButton && OptionsAccepted) applyChangedOptions(*this);
+}
+
+} // namespace k4m
