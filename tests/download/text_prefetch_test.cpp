@@ -158,7 +158,8 @@ TEST_P(Concurrency, RequestsOverlapUpToTheConnectionCount) {
     const double work = std::chrono::duration<double>(kWork).count();
     EXPECT_EQ(busy.mostInFlight(), GetParam().expectedAtOnce);
     EXPECT_GE(seconds, rounds * work - 0.01);
-    EXPECT_LT(seconds, rounds * work + 0.7);
+    // Room for the handshakes on a loaded machine, and still well under the 2.4 s of one after the other.
+    EXPECT_LT(seconds, rounds * work + 0.9);
     EXPECT_EQ(server.connectionCount(), static_cast<size_t>(GetParam().expectedAtOnce));
 }
 
@@ -172,10 +173,13 @@ TEST_F(TextPrefetchTest, AWaitingTakeRunsThePumpEveryFewMilliseconds) {
     server.on("/v", answer::body("1.2.6"));
     TextPrefetch prefetch(trusting(), {url("/v")});
     int pumps = 0;
+    const auto start = Clock::now();
     EXPECT_EQ(prefetch.take(0, [&pumps] { ++pumps; }), "1.2.6");
+    const double waitedMs = secondsSince(start) * 1000;
     // About one every 10 ms of the wait; a take that spun would run it thousands of times.
-    EXPECT_GE(pumps, 10);
-    EXPECT_LE(pumps, 40);
+    EXPECT_GE(waitedMs, 300);
+    EXPECT_LE(pumps, waitedMs / 10 + 1);
+    EXPECT_GE(pumps, waitedMs / 30);
 }
 
 struct StallCase {
