@@ -22,7 +22,7 @@ bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== Worker tests with ThreadSanitizer"
 K4M_BUILD_TARGET=download_test bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DK4M_SANITIZE=thread \
     -DK4M_BUILD_GUI=OFF
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" ctest --no-label-summary --output-on-failure -j "$jobs" -L worker)
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$here/tests/tsan.supp" ctest --no-label-summary --output-on-failure -j "$jobs" -L worker)
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug "-DK4M_SANITIZE=address,undefined"

@@ -2,10 +2,8 @@
 
 #include "core/log.h"
 #include "core/server_requests.h"
-#include "core/text_decoding.h"
-#include "core/text_file.h"
-#include "core/text_util.h"
 #include "download/file_sink.h"
+#include "download/text_answer.h"
 #include "download/zip_extract.h"
 #include "platform/atomic_file.h"
 
@@ -18,9 +16,6 @@ namespace k4m {
 namespace fs = std::filesystem;
 
 namespace {
-
-// A text answer larger than this is no answer of the vendor's; refusing it keeps memory bounded.
-constexpr size_t kMaxTextAnswer = 16 * 1024 * 1024;
 
 class CommandFailed : public std::runtime_error {
 public:
@@ -235,27 +230,12 @@ void TcvDLThread::fetchText() {
     dldCurrent = 0;
     m_shared.lastRequestError.set("");
     dldURL = httpsOnly(dldURL);
-    std::string body;
-    std::string answer;
-    try {
-        if (waitCancelled()) throw HttpError("Cancelled");
-        HttpTransfer transfer = transferTo([&body](std::string_view data) {
-            if (body.size() + data.size() > kMaxTextAnswer) return false;
-            body.append(data);
-            return true;
-        });
-        transfer.timeLimitSeconds = m_settings.textTimeoutSeconds;
-        m_http->get(dldURL, transfer);
-        // Lines as the text loader reads them, joined with CR LF, trimmed at both ends.
-        std::string text;
-        for (const auto& line : splitLines(decodeText(body)))
-            text += line + "\r\n";
-        answer = trim(text);
-    } catch (const std::exception& e) {
-        m_shared.lastRequestError.set(e.what());
-        answer = std::string("ERROR: ") + e.what();
-    }
-    dldResult = answer;
+    HttpTransfer transfer = transferTo({});
+    transfer.timeLimitSeconds = m_settings.textTimeoutSeconds;
+    const TextAnswer answer =
+        waitCancelled() ? failedTextAnswer("Cancelled") : fetchTextAnswer(*m_http, dldURL, std::move(transfer));
+    m_shared.lastRequestError.set(answer.error);
+    dldResult = answer.text;
 }
 
 void TcvDLThread::probe() {

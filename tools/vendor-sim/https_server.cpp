@@ -3,6 +3,7 @@
 #include "certificate.h"
 #include "core/file_ops.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <httplib.h>
 #include <memory>
 #include <stdexcept>
+#include <sys/socket.h>
 #include <vector>
 
 namespace k4m::sim {
@@ -17,6 +19,9 @@ namespace k4m::sim {
 namespace {
 
 constexpr size_t kPatternPeriod = 65521; // prime, so the pattern never lines up with buffer sizes
+
+// How many connections are served at the same time.
+constexpr size_t kConnectionThreads = 32;
 
 const std::vector<char>& patternTable() {
     static const std::vector<char> table = [] {
@@ -46,6 +51,17 @@ bool writePattern(httplib::DataSink& sink, uint64_t offset, uint64_t length) {
     return true;
 }
 
+// Waits for `delay`, in short naps so that a stopping server is not kept waiting; false when it stopped.
+bool sleepUnlessStopping(const std::atomic<bool>& stopping, std::chrono::milliseconds delay) {
+    const auto due = std::chrono::steady_clock::now() + delay;
+    for (auto now = std::chrono::steady_clock::now(); now < due; now = std::chrono::steady_clock::now()) {
+        if (stopping) return false;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(due - now, std::chrono::milliseconds(20)));
+    }
+    return !stopping;
+}
+
 std::string makeTemporaryFolder() {
     std::string pattern = "/tmp/k4m-sim-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
@@ -69,14 +85,27 @@ HttpsServer::HttpsServer(const std::string& certificateFolder, int port) {
     m_server->set_keep_alive_max_count(100000);
     m_server->set_keep_alive_timeout(30);
     m_server->set_tcp_nodelay(true);
+    // A pool thread serves one connection for as long as the client keeps it open, idle or not: with the
+    // library's default of 8 threads, a few clients that keep their connections (the worker, the parallel
+    // text fetches, a benchmark's clients) would leave a new connection queued until one of them times out.
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(kConnectionThreads); };
     auto route = [this](const httplib::Request& request, httplib::Response& response) { dispatch(request, response); };
     m_server->Get(".*", route);
     m_server->Post(".*", route);
+    // The library listens with a backlog of 5: beyond that, connections opened together lose their first
+    // SYN and wait a second for its retry. Listening once more on the bound socket raises the backlog.
+    socket_t listening = INVALID_SOCKET;
+    m_server->set_socket_options([&listening](socket_t sock) {
+        httplib::default_socket_options(sock);
+        listening = sock;
+    });
     if (port == 0)
         m_port = m_server->bind_to_any_port("127.0.0.1");
     else
         m_port = m_server->bind_to_port("127.0.0.1", port) ? port : -1;
+    m_server->set_socket_options(httplib::default_socket_options);
     if (m_port <= 0) throw std::runtime_error("the HTTPS server could not bind to 127.0.0.1");
+    if (::listen(listening, SOMAXCONN) != 0) throw std::runtime_error("the HTTPS server could not listen");
     m_thread = std::thread([this] {
         m_server->listen_after_bind();
         m_listenEnded = true;
@@ -141,6 +170,9 @@ void HttpsServer::dispatch(const httplib::Request& request, httplib::Response& r
         else
             handler = m_fallback;
     }
+    // Before the handler: a handler that takes its time (a drip, a stall) adds its own pace to the latency.
+    if (const auto latency = m_latency.load(); latency > std::chrono::milliseconds::zero())
+        sleepUnlessStopping(m_stopping, latency);
     if (handler) {
         handler(request, response);
     } else {
@@ -228,16 +260,7 @@ Handler drip(const HttpsServer& server, std::string body, std::chrono::milliseco
             shared->size(), "application/octet-stream",
             [shared, every, atOnce, stopping](size_t offset, size_t, httplib::DataSink& sink) {
                 if (offset < atOnce) return sink.write(shared->data() + offset, atOnce - offset);
-                if (offset > 0) {
-                    // Short naps, so a stopping server is not kept waiting for a long interval to pass.
-                    const auto due = std::chrono::steady_clock::now() + every;
-                    for (auto now = std::chrono::steady_clock::now(); now < due;
-                         now = std::chrono::steady_clock::now()) {
-                        if (*stopping) return false;
-                        std::this_thread::sleep_for(
-                            std::min<std::chrono::steady_clock::duration>(due - now, std::chrono::milliseconds(20)));
-                    }
-                }
+                if (offset > 0 && !sleepUnlessStopping(*stopping, every)) return false;
                 // A client that hung up makes the write fail, at the latest on the byte after the next.
                 return !*stopping && sink.write(shared->data() + offset, 1);
             });

@@ -49,6 +49,10 @@ public:
     std::string lastUserAgent() const;
     // How many client connections requests came in on (a client that reuses its connection shows 1).
     size_t connectionCount() const;
+    // Every answer waits this long before it is sent (a distant server); each request waits on its own
+    // connection, so requests that arrive together are answered together.
+    void setLatency(std::chrono::milliseconds latency) { m_latency = latency; }
+    std::chrono::milliseconds latency() const { return m_latency; }
     // Set while the server shuts down; long-running handlers end when they see it.
     const std::atomic<bool>& stopping() const { return m_stopping; }
 
@@ -63,6 +67,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_listenEnded{false};
+    std::atomic<std::chrono::milliseconds> m_latency{std::chrono::milliseconds::zero()};
     mutable std::mutex m_mutex;
     std::map<std::string, Handler> m_handlers;
     Handler m_fallback;

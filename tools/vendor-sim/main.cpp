@@ -1,18 +1,22 @@
 // The vendor server simulator as a program, for the demo and for trying the manager by hand:
 //   vendor-sim [--make-demo DIR] [--demo-profile FILE]
-//   vendor-sim --content DIR [--port N] [--cert-dir DIR] [--server-ini FILE] [--fault PATH=KNOB]...
+//   vendor-sim --content DIR [--port N] [--cert-dir DIR] [--server-ini FILE] [--latency MS] [--fault PATH=KNOB]...
 // It serves DIR over HTTPS on 127.0.0.1 with a certificate made for the run, prints its address, writes a
-// server.ini for the manager when asked, and runs until it is interrupted. Fault knobs: see vendor_content.h.
+// server.ini for the manager when asked, and runs until it is interrupted. --latency holds every answer back
+// for MS milliseconds, as a distant server would. Fault knobs: see vendor_content.h.
 #include "demo_content.h"
 #include "https_server.h"
 #include "vendor_content.h"
 
+#include <charconv>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -27,8 +31,15 @@ void onSignal(int) {
 int usage() {
     std::fprintf(stderr, "usage: vendor-sim [--make-demo DIR] [--demo-profile FILE]\n"
                          "       vendor-sim --content DIR [--port N] [--cert-dir DIR] [--server-ini FILE]"
-                         " [--fault PATH=KNOB]...\n");
+                         " [--latency MS] [--fault PATH=KNOB]...\n");
     return 2;
+}
+
+// A whole number of milliseconds from 0 to one minute; false for anything else.
+bool parseLatency(std::string_view text, long& milliseconds) {
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, milliseconds);
+    return error == std::errc() && last == end && milliseconds >= 0 && milliseconds <= 60'000;
 }
 
 } // namespace
@@ -36,6 +47,7 @@ int usage() {
 int main(int argc, char** argv) {
     std::string content, certDir, serverIni, demo, demoProfile;
     int port = 0;
+    long latencyMs = 0;
     std::vector<std::pair<std::string, std::string>> faults;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -52,7 +64,9 @@ int main(int argc, char** argv) {
             certDir = argv[++i];
         else if (arg == "--server-ini" && hasValue)
             serverIni = argv[++i];
-        else if (arg == "--fault" && hasValue) {
+        else if (arg == "--latency" && hasValue) {
+            if (!parseLatency(argv[++i], latencyMs)) return usage();
+        } else if (arg == "--fault" && hasValue) {
             const std::string knob = argv[++i];
             const size_t eq = knob.find('=');
             if (eq == std::string::npos || knob[0] != '/') return usage();
@@ -82,6 +96,7 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, onSignal);
     try {
         k4m::sim::HttpsServer server(certDir, port);
+        server.setLatency(std::chrono::milliseconds(latencyMs));
         server.fallback(k4m::sim::contentFolder(content, server.base()));
         for (const auto& [path, knob] : faults)
             server.on(path, k4m::sim::faultHandler(server, knob, content + path));
