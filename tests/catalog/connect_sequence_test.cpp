@@ -214,7 +214,9 @@ TEST_F(ConnectSequence, OfflinePackageCreationSavesKeyCatalogAndManifests) {
     EXPECT_NE(k4m::test::readFile(folder / "M-KITS.dat").find("[FUNK]"), std::string::npos);
     EXPECT_FALSE(fs::exists(folder / "M-HIDDEN.dat"));
     for (const auto& row : host.rows) {
-        if (row.actions) EXPECT_EQ(row.actions->items.size(), 1u) << row.product.id;
+        if (row.actions) {
+            EXPECT_EQ(row.actions->items.size(), 1u) << row.product.id;
+        }
     }
 }
 

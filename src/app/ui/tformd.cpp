@@ -70,8 +70,4 @@ void TformD::loadHomePicture(const std::string& file) {
     if (picture.load(QString::fromStdString(file))) imgHome->setPixmap(picture);
 }
 
-void TformD::bConnectClick() {
-    emit connectStarted();
-}
-
 } // namespace k4m

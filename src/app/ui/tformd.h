@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalog/connect_sequence.h"
+#include "catalog/ui/tcv_product.h"
 #include "core/folder_set.h"
 #include "core/ini_file.h"
 #include "core/log.h"
@@ -11,11 +13,13 @@
 #include "platform/platform.h"
 
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QComboBox;
 class QGraphicsDropShadowEffect;
 class QLabel;
 class QLineEdit;
@@ -113,6 +117,17 @@ public:
     bool ReinstallNeeded = false;
     StatusTexts Status;
 
+    // Set by Connect.
+    std::string EID; // "Qm8W" and the trimmed customer key
+    std::string UserName;
+    std::string UserEmail;
+    std::string AllProducts;
+    std::array<bool, 3> LocationStatus{}; // MediaFire, Dropbox, Google Drive answered "OK"
+    int64_t InstallSize = 0;              // kB of the packages not at their manifest version
+    int64_t ActualInstallSize = 0;        // kB of the packages chosen for work
+    RedistributableSettings Redistributable;
+    std::array<TcvProduct, kMaxProductRows> Products;
+
     FolderSet Folders;
     ServerConfig Server;
     Log log;
@@ -129,6 +144,11 @@ public:
     void Timer1Timer();
     void bConnectClick();
     void bOptionsClick(bool fromButton);
+    void ekeyChange();
+    void cbChange(QComboBox* sender);
+    void bReinstallAllClick();
+    void bRepairAllClick();
+    void bSkipAllClick();
     void Label7Click();
     void Label8Click();
     void Label9Click();
@@ -149,6 +169,7 @@ private:
     // the request was cancelled and the handler ends without its remaining steps. Not an error of a step, so
     // no guard that swallows step errors catches it.
     struct CloseRequested {};
+    class ConnectHostImpl;
 
     void createControls();
     void centreOnScreen();
@@ -176,6 +197,12 @@ private:
     bool offerUpdate();
     void loadHomePicture(const std::string& file);
     void removeLeftovers();
+    // Connect's parts on the window.
+    void endConnect();
+    void buildRow(const RowSpec& row);
+    void removeProductRows();
+    void showListButtons();
+    void selectInAllRows(AllRowsButton button);
 
     Platform& m_platform;
     std::vector<std::string> m_arguments;
@@ -186,6 +213,9 @@ private:
     bool m_closePending = false;
     bool m_closed = false;
     std::function<void()> m_pump;
+    HttpSettings m_httpSettings;
+    // Cancels the requests a handler waits for besides the worker's (the manifests fetched ahead).
+    std::function<void()> m_cancelOtherWaits;
 };
 
 } // namespace k4m

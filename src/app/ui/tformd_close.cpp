@@ -12,6 +12,7 @@ void TformD::closeEvent(QCloseEvent* event) {
     if (m_waiting) {
         m_closePending = true;
         if (Worker) Worker->cancelWait();
+        if (m_cancelOtherWaits) m_cancelOtherWaits();
         event->ignore();
         return;
     }

@@ -75,6 +75,7 @@ void TformD::FormCreate() {
     http.caFile = Server.caFile;
     http.connectTimeoutSeconds = Server.connectTimeoutSeconds;
     http.stallTimeoutSeconds = Server.stallTimeoutSeconds;
+    m_httpSettings = http;
     Worker = std::make_unique<TcvDLThread>(Shared, &log, http);
     Worker->Start();
 

@@ -178,6 +178,10 @@ void TformD::createControls() {
 
     connect(bConnect, &QPushButton::clicked, this, &TformD::bConnectClick);
     connect(bOptions, &QPushButton::clicked, this, [this] { bOptionsClick(true); });
+    connect(ekey, &QLineEdit::textChanged, this, &TformD::ekeyChange);
+    connect(bReinstallAll, &QPushButton::clicked, this, &TformD::bReinstallAllClick);
+    connect(bRepairAll, &QPushButton::clicked, this, &TformD::bRepairAllClick);
+    connect(bSkipAll, &QPushButton::clicked, this, &TformD::bSkipAllClick);
     connect(Timer1, &QTimer::timeout, this, &TformD::Timer1Timer);
     applyLook();
 }

@@ -352,16 +352,6 @@ TEST_F(MainWindowTest, SelfCopyGoesToTheDataFolderUnlessRunningFromThere) {
     EXPECT_EQ(fs::last_write_time(data / "Kandoro4Manager.exe"), stamp);
 }
 
-TEST_F(MainWindowTest, EmbedRunsConnectAfterStartUp) {
-    installationPresent();
-    window = std::make_unique<k4m::TformD>(platform, std::vector<std::string>{"EMBED"});
-    bool connected = false;
-    QObject::connect(window.get(), &k4m::TformD::connectStarted, [&] { connected = true; });
-    window->show();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return connected; }, 20000));
-    EXPECT_TRUE(window->Timer1->isActive());
-}
-
 TEST_F(MainWindowTest, LinkLabelsOpenTheWebSitesPages) {
     installationPresent();
     serve(server::kPromotionPath, "Buy the Latin kit");
