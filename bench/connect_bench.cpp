@@ -164,6 +164,7 @@ int main(int argc, char** argv) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     const fs::path work = fs::temp_directory_path() / ("k4m-connect-bench-" + std::to_string(getpid()));
     try {
+        fs::create_directories(work / "certificate");
         k4m::sim::HttpsServer server((work / "certificate").string());
         makeVendor(work / "content", server.base());
         server.fallback(k4m::sim::contentFolder((work / "content").string(), server.base()));

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 namespace k4m {
 
@@ -31,8 +32,13 @@ public:
     template <typename Done>
     int waitFor(Done done, const std::function<bool()>& stop = {}, const std::function<void()>& pump = {},
                 std::chrono::milliseconds pumpEvery = std::chrono::milliseconds(15)) {
-        std::unique_lock lock(m_mutex);
         auto finished = [&] { return done(m_value.load(std::memory_order_acquire)) || (stop && stop()); };
+        // The other side often answers within microseconds (a short request, the next command of a sequence):
+        // looking again for a moment saves the two wake-ups a sleep costs.
+        const auto spinUntil = std::chrono::steady_clock::now() + kSpin;
+        while (!finished() && std::chrono::steady_clock::now() < spinUntil)
+            std::this_thread::yield();
+        std::unique_lock lock(m_mutex);
         while (!finished()) {
             if (!pump) {
                 m_changed.wait(lock);
@@ -52,6 +58,7 @@ public:
     }
 
 private:
+    static constexpr std::chrono::microseconds kSpin{200};
     std::atomic<int> m_value{0};
     std::mutex m_mutex;
     std::condition_variable m_changed;

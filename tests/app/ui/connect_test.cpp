@@ -375,6 +375,34 @@ TEST_F(ConnectTest, TheFirstConnectAsksForTheOptionsAndStopsWhenTheyAreCancelled
     EXPECT_EQ(w.Worker->Downloads[0].dName, "CORESOUNDS");
 }
 
+TEST_F(ConnectTest, ASlowServersManifestsComeSideBySideAndAClosePutsAnEndToThem) {
+    auto& w = start();
+    server.setLatency(std::chrono::milliseconds(120));
+    connect(w);
+    // Three manifests one after another would add 360 ms; side by side they take one round trip.
+    EXPECT_EQ(items(w.Products[0]), (QStringList{"UPDATE", "SKIP"}));
+    EXPECT_EQ(items(w.Products[3]), (QStringList{"INSTALL", "SKIP"}));
+    EXPECT_GT(server.connectionCount(), 1u);
+
+    // Again, and the window is closed while the manifests are on their way (each takes seconds).
+    window.reset();
+    server.on("/kd4_main.php", [&](const httplib::Request& request, httplib::Response& response) {
+        if (request.get_param_value("COM") == "11") std::this_thread::sleep_for(std::chrono::seconds(4));
+        k4m::sim::contentFolder(content.string(), server.base())(request, response);
+    });
+    auto& again = start();
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &again, [&] {
+        if (again.lStatus->text().startsWith("Scanning product")) again.close();
+    });
+    timer.start(5);
+    const auto before = std::chrono::steady_clock::now();
+    QTest::mouseClick(again.bConnect, Qt::LeftButton);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+    EXPECT_FALSE(again.isVisible());
+    EXPECT_EQ(again.Products[0].Panel, nullptr);
+}
+
 TEST_F(ConnectTest, EmbedConnectsByItselfWithTheStoredKey) {
     auto& w = start({"EMBED"});
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.Products[0].Panel != nullptr && !w.Connecting; }, 20000));
