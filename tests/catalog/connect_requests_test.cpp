@@ -57,7 +57,8 @@ protected:
 };
 
 TEST_F(ConnectRequestsTest, AQuickServerIsAskedOneRequestAfterAnotherOnTheWorkersConnection) {
-    k4m::ConnectRequests requests(worker, settings());
+    // Quick: its answers come back within a second (however slow this build runs).
+    k4m::ConnectRequests requests(worker, settings(), 1s);
     EXPECT_EQ(run(requests), expected());
     EXPECT_EQ(server.connectionCount(), 1u);
 }

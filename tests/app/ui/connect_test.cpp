@@ -4,6 +4,7 @@
 #include "core/settings_keys.h"
 #include "dialogs/tlocations.h"
 #include "main_window_fixture.h"
+#include "demo_content.h"
 #include "vendor_content.h"
 
 #include <QCheckBox>
@@ -321,6 +322,9 @@ TEST_F(ConnectTest, OfflineModeAsksTheServerNothing) {
     EXPECT_TRUE(w.HostList.empty());
     EXPECT_EQ(items(w.Products[2]), (QStringList{"UP-TO-DATE", "REPAIR"}));
     EXPECT_EQ(items(w.Products[0]), (QStringList{"INSTALL", "SKIP"})); // its manifest is not in the package
+    // A row without packages changes no slot and stays grey, whatever is chosen.
+    choose(w.Products[0], "SKIP");
+    EXPECT_EQ(colour(w.Products[0]), 0);
     EXPECT_TRUE(w.bSkipAll->isVisible());
     EXPECT_FALSE(w.bReinstallAll->isVisible());
 }
@@ -401,6 +405,31 @@ TEST_F(ConnectTest, ASlowServersManifestsComeSideBySideAndAClosePutsAnEndToThem)
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
     EXPECT_FALSE(again.isVisible());
     EXPECT_EQ(again.Products[0].Panel, nullptr);
+}
+
+TEST_F(ConnectTest, TheDemoVendorShowsEveryKindOfRow) {
+    fs::remove_all(content);
+    k4m::sim::makeDemoContent(content.string());
+    k4m::sim::writeDemoProfile((installer() / "installer.ini").string());
+    {
+        k4m::IniFile ini((installer() / "installer.ini").string());
+        ini.load();
+        write(ini, k4m::profile::InstallAIOnly, false);
+        write(ini, k4m::profile::InstallVST64, k4m::FormatInstall);
+        ini.save();
+    }
+    auto& w = start();
+    connect(w);
+    const auto& rows = w.Products;
+    EXPECT_EQ(items(rows[0]), (QStringList{"UPDATE", "SKIP"}));
+    EXPECT_EQ(items(rows[1]), (QStringList{"UP-TO-DATE", "REPAIR", "RE-INSTALL"}));
+    EXPECT_EQ(items(rows[2]), (QStringList{"INSTALL", "SKIP"}));
+    EXPECT_NE(rows[2].Panel->findChild<QLabel*>("lNew"), nullptr);
+    EXPECT_EQ(rows[4].Panel, nullptr);
+    EXPECT_EQ(rows[9].lSelect, nullptr);
+    EXPECT_EQ(rows[13].Panel->pos(), QPoint(350, 228));
+    EXPECT_TRUE(w.lStatus->text().startsWith("New files available ("));
+    w.grab().save(QString::fromLatin1(K4M_SCREENSHOT_DIR "/demo_product_list.png"));
 }
 
 TEST_F(ConnectTest, EmbedConnectsByItselfWithTheStoredKey) {
