@@ -290,6 +290,28 @@ TEST_F(ConnectTest, AnErrorWhileScanningNamesTheStep) {
     EXPECT_NE(w.Products[0].Panel, nullptr); // rows built before the error stay
 }
 
+TEST_F(ConnectTest, AConnectAfterAFailedOneOffersNoInstallationOfTheRowsItRemoved) {
+    // The first attempt fails after building the KD4 row, whose update enables Start Installation.
+    const fs::path data = root.path() / "data";
+    profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey);
+    fs::create_directories(data / "Offline" / "M-KITS.dat");
+    auto& w = start();
+    auto prompt = clickOnNextModal("OK");
+    connect(w);
+    ASSERT_EQ(prompt->header, "CNC ERROR");
+    ASSERT_TRUE(w.bInstall->isEnabled());
+
+    // The second one is refused at the login: its slots were reset and the rows are gone, so nothing is
+    // there to install.
+    vendorFile("kd4_main/COM1/default", "Unknown customer key");
+    connect(w);
+    EXPECT_EQ(w.lCustomer->text(), "Unknown customer key");
+    EXPECT_EQ(w.Products[0].Panel, nullptr);
+    EXPECT_FALSE(w.bInstall->isEnabled());
+    EXPECT_FALSE(w.shadowInstall->isEnabled());
+    EXPECT_EQ(w.ActualInstallSize, 0);
+}
+
 TEST_F(ConnectTest, MakingAnOfflinePackageSavesKeyCatalogAndManifests) {
     const fs::path data = root.path() / "data";
     profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey, "FUNK=2\r\n");
