@@ -2,6 +2,7 @@
 // variants, the product rows with their action lists, and the all-rows buttons; every prompt is answered by
 // the test.
 #include "core/settings_keys.h"
+#include "core/ui/shown_text.h"
 #include "dialogs/tlocations.h"
 #include "main_window_fixture.h"
 #include "vendor_content.h"
@@ -310,6 +311,22 @@ TEST_F(ConnectTest, AConnectAfterAFailedOneOffersNoInstallationOfTheRowsItRemove
     EXPECT_FALSE(w.bInstall->isEnabled());
     EXPECT_FALSE(w.shadowInstall->isEnabled());
     EXPECT_EQ(w.ActualInstallSize, 0);
+}
+
+TEST_F(ConnectTest, AProductIdOfAMegabyteLeavesAShortStatusLineAfterAnError) {
+    // The scan fails on the product whose id is a megabyte long; its status text stays on screen.
+    const std::string id(1024 * 1024, 'x');
+    vendorFile("kd4_main/COM10/default", "[" + id + "]\r\nStatus=OK\r\nManifest=M-KITS\r\n");
+    const fs::path data = root.path() / "data";
+    profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey);
+    fs::create_directories(data / "Offline" / "M-KITS.dat");
+    auto& w = start();
+    const auto prompt = clickOnNextModal("OK");
+    connect(w);
+    ASSERT_EQ(prompt->header, "CNC ERROR");
+    EXPECT_LE(w.lStatus->text().size(), k4m::kMaxShownText);
+    EXPECT_TRUE(w.lStatus->text().startsWith("Scanning product xxx"));
+    EXPECT_EQ(w.Status.lastStatus, "Scanning product " + id);
 }
 
 TEST_F(ConnectTest, MakingAnOfflinePackageSavesKeyCatalogAndManifests) {
