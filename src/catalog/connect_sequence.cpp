@@ -10,8 +10,6 @@
 
 namespace k4m {
 
-namespace fs = std::filesystem;
-
 RedistributableSettings readRedistributable(const IniFile* globalSettings) {
     RedistributableSettings r;
     if (globalSettings == nullptr) return r;
@@ -67,7 +65,7 @@ private:
 };
 
 ConnectResult Sequence::run() {
-    if (in.createOffline) fs::create_directories(made.folder());
+    if (in.createOffline) made.create();
     if (!login()) {
         result.end = ConnectResult::End::LoginFailed;
         return result;

@@ -4,7 +4,9 @@
 #include "core/text_util.h"
 #include "platform/atomic_file.h"
 
+#include <cerrno>
 #include <stdexcept>
+#include <system_error>
 
 namespace k4m {
 
@@ -18,8 +20,24 @@ bool OfflinePackage::isPlainFileStem(const std::string& name) {
     return true;
 }
 
+void OfflinePackage::refuseLinkedFolder() const {
+    if (isSymlink(m_folder))
+        throw std::system_error(ELOOP, std::generic_category(),
+                                "refusing to write into " + m_folder.string() + ", a symbolic link");
+}
+
+void OfflinePackage::create() const {
+    refuseLinkedFolder();
+    std::filesystem::create_directories(m_folder);
+}
+
+std::filesystem::path OfflinePackage::fileToWrite(const std::string& name) const {
+    refuseLinkedFolder();
+    return m_folder / name;
+}
+
 void OfflinePackage::saveKey(const std::string& key) const {
-    SaveString(key, m_folder / "key.dat", kPrivateFileMode);
+    SaveString(key, fileToWrite("key.dat"), kPrivateFileMode);
 }
 
 std::string OfflinePackage::loadKey() const {
@@ -27,7 +45,7 @@ std::string OfflinePackage::loadKey() const {
 }
 
 void OfflinePackage::saveCatalog(const std::string& text) const {
-    SaveString(text, m_folder / "catalog.dat");
+    SaveString(text, fileToWrite("catalog.dat"));
 }
 
 std::string OfflinePackage::loadCatalog() const {
@@ -36,7 +54,7 @@ std::string OfflinePackage::loadCatalog() const {
 
 void OfflinePackage::saveManifest(const std::string& manifestId, const std::string& text) const {
     if (!isPlainFileStem(manifestId)) throw std::invalid_argument("not a manifest id: " + manifestId);
-    SaveString(text, m_folder / (manifestId + ".dat"));
+    SaveString(text, fileToWrite(manifestId + ".dat"));
 }
 
 std::string OfflinePackage::loadManifest(const std::string& manifestId) const {

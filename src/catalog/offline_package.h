@@ -14,6 +14,10 @@ public:
 
     const std::filesystem::path& folder() const { return m_folder; }
 
+    // Creates the folder and any missing parents. The saves below refuse to write when a symbolic link stands
+    // in the folder's place (std::system_error): the package's files would land wherever it points.
+    void create() const;
+
     // The key file holds the customer key: written readable by the user alone. Throws std::system_error.
     void saveKey(const std::string& key) const;
     std::string loadKey() const; // trimmed
@@ -30,6 +34,10 @@ public:
     static bool isPlainFileStem(const std::string& name);
 
 private:
+    void refuseLinkedFolder() const;
+    // The path of one of the package's files, once the folder is known to be no link.
+    std::filesystem::path fileToWrite(const std::string& name) const;
+
     std::filesystem::path m_folder;
 };
 

@@ -3,6 +3,8 @@
 #include "catalog/offline_package.h"
 #include "core/settings_keys.h"
 
+#include <algorithm>
+
 namespace k4m {
 
 namespace {
@@ -54,7 +56,9 @@ ProductFill fillProductSlots(const IniFile& manifest, std::span<TcvDownload> slo
         slot.editionID = atMost255(manifest.readString(p, "EditionID", ""));
         slot.editionname = atMost255(manifest.readString(p, "EditionName", ""));
         slot.Version = manifest.readInteger(p, "Version", 1);
-        slot.Size = manifest.readInteger(p, "Size", 0);
+        // A size below 0 is no size: it would take from the download summary and the chosen work's size what
+        // the other packages really need.
+        slot.Size = std::max(0, manifest.readInteger(p, "Size", 0));
 
         const int installed = c.profile != nullptr ? profile::readPackageVersion(*c.profile, p) : -1;
         const bool current = installed == slot.Version;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <system_error>
 
 namespace k4m {
@@ -48,8 +49,10 @@ std::string readTextFile(const std::filesystem::path& path, bool* exists) {
 }
 
 std::string LoadString(const std::filesystem::path& path) {
+    const std::optional<std::string> bytes = readRegularFile(path, kMaxLoadedText);
+    if (!bytes) return {};
     std::string result;
-    for (const auto& line : splitLines(readTextFile(path)))
+    for (const auto& line : splitLines(decodeText(*bytes)))
         result += line + "\r\n";
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -18,8 +19,13 @@ std::vector<std::string> splitLines(std::string_view text);
 void SaveString(std::string_view text, const std::filesystem::path& path,
                 std::filesystem::perms mode = kDefaultFileMode);
 
+// The most bytes LoadString reads: far more than any of its files holds, so that a file that is not what it
+// should be (a copy of something large planted in its place) is refused instead of filling the memory.
+inline constexpr std::uintmax_t kMaxLoadedText = 16 * 1024 * 1024;
+
 // The file's lines, each followed by CR LF; empty when the file does not exist. Throws std::system_error when
-// it exists but cannot be read.
+// something is there that is not a regular file of at most kMaxLoadedText bytes (a symbolic link, which is never
+// followed, a folder, a FIFO or a device) or that cannot be read.
 std::string LoadString(const std::filesystem::path& path);
 
 // The whole file decoded to UTF-8; empty, with `*exists` false, when it does not exist.

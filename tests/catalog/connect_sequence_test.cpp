@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <stdexcept>
+#include <system_error>
 
 namespace fs = std::filesystem;
 using k4m::ConnectResult;
@@ -264,6 +265,34 @@ TEST_F(ConnectSequence, AStepThatFailsEndsTheSequenceWithItsError) {
     k4m::test::writeFile(dir / "data", "a file where the data folder should be");
     EXPECT_THROW(run(), std::exception);
     EXPECT_TRUE(host.fetched.empty());
+}
+
+TEST_F(ConnectSequence, AnOfflinePackageIsNeverWrittenThroughASymbolicLink) {
+    // A link in the package's place, or in the place of one of its files, would carry the key elsewhere.
+    input.createOffline = true;
+    const fs::path folder = input.packageFolderToWrite;
+    const fs::path elsewhere = dir / "elsewhere";
+    struct Case {
+        const char* name;
+        fs::path link; // made to point into `elsewhere`
+        fs::path target;
+    };
+    for (const Case& c :
+         {Case{"the folder", folder, elsewhere}, Case{"key.dat", folder / "key.dat", elsewhere / "key.dat"},
+          Case{"catalog.dat", folder / "catalog.dat", elsewhere / "catalog.dat"}}) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder);
+        fs::remove_all(elsewhere);
+        fs::create_directories(elsewhere);
+        fs::create_directories(folder.parent_path());
+        if (c.link != folder) fs::create_directories(folder);
+        if (c.target == elsewhere)
+            fs::create_directory_symlink(c.target, c.link);
+        else
+            fs::create_symlink(c.target, c.link);
+        EXPECT_THROW(run(), std::system_error);
+        EXPECT_TRUE(fs::is_empty(elsewhere));
+    }
 }
 
 TEST(ConnectSummary, MegabytesWithTwoDecimalsOrUpToDate) {

@@ -126,6 +126,14 @@ TEST_F(SlotFilling, OfflineModeResolvesNoLocation) {
     EXPECT_EQ(slots[0].URL, "XXX.cxp4"); // no meaning: the package comes from the package folder
 }
 
+TEST_F(SlotFilling, ANegativeSizeCountsAsNothingToDownload) {
+    int next = 0;
+    const auto result = fill("[General]\n[NEG]\nSize=-5000\nLocation=2|neg\n[POS]\nSize=100\nLocation=2|pos\n", next);
+    EXPECT_EQ(result.installSize, 100);
+    EXPECT_EQ(slots[0].Size, 0);
+    EXPECT_EQ(slots[1].Size, 100);
+}
+
 TEST_F(SlotFilling, PackagesBeyondTheTableAreLeftOutNotWrittenPastItsEnd) {
     std::string manifest = "[General]\n";
     for (int i = 0; i < 5; ++i)

@@ -23,6 +23,24 @@ TEST(LoadString, EveryLineEndsWithCrLf) {
     EXPECT_EQ(k4m::LoadString(dir / "missing.txt"), "");
 }
 
+TEST(LoadString, RefusesWhatIsNoRegularFileOfATextsSizeWithoutReadingIt) {
+    // An offline package is carried over from another computer: what stands at a file's name may be anything.
+    TempDir dir;
+    writeFile(dir / "real.dat", "real");
+    std::filesystem::create_symlink(dir / "real.dat", dir / "link.dat");
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.dat");
+    std::filesystem::create_directory(dir / "folder.dat");
+    ASSERT_EQ(::mkfifo((dir / "fifo.dat").c_str(), 0600), 0);
+    writeFile(dir / "large.dat", "");
+    std::filesystem::resize_file(dir / "large.dat", k4m::kMaxLoadedText + 1);
+    for (const char* name : {"link.dat", "zero.dat", "folder.dat", "fifo.dat", "large.dat"}) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(k4m::LoadString(dir / name), std::system_error);
+    }
+    // Beneath something that is no folder there is nothing: read as missing.
+    EXPECT_EQ(k4m::LoadString(dir / "real.dat" / "key.dat"), "");
+}
+
 TEST(SaveString, SplitsAtAnyLineBreakAndReplacesTheFile) {
     TempDir dir;
     writeFile(dir / "out.txt", "old content that is longer");

@@ -2,6 +2,7 @@
 
 #include "app/startup_rules.h"
 #include "core/server_requests.h"
+#include "core/ui/shown_text.h"
 #include "dialogs/tmodalform.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,8 @@ int TformD::ModalPrompt(int id, const QString& title, const QString& prompt, con
 }
 
 void TformD::SetStatus(const QString& text) {
-    lStatus->setText(text);
+    // A server's name in the text may be megabytes long; laid out whole, it would slow every repaint.
+    setShownText(lStatus, text);
     Status.lastStatus = text.toStdString();
 }
 

@@ -201,6 +201,8 @@ private:
     void endConnect();
     void buildRow(const RowSpec& row);
     void removeProductRows();
+    // The size of the work the slots hold and whether Start Installation is offered for it.
+    void showChosenWork();
     void showListButtons();
     void selectInAllRows(AllRowsButton button);
 

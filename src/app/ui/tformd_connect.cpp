@@ -76,6 +76,7 @@ void TformD::bConnectClick() {
     try {
         // 4.
         Worker->initSlots();
+        showChosenWork(); // nothing, now that the slots are reset
         Shared.finishedBytes = 0;
         Worker->http().setFollowRedirects(true);
         // 5.

@@ -33,6 +33,10 @@ void TformD::cbChange(QComboBox* sender) {
     if (index < 0 || index >= kMaxProductRows) return;
     const int colour = applyAction(sender->currentText().toStdString(), index, Worker->Downloads);
     ColorRect(Products[static_cast<size_t>(index)].Panel, colour);
+    showChosenWork();
+}
+
+void TformD::showChosenWork() {
     ActualInstallSize = actualInstallSize(Worker->Downloads);
     const bool work = anyWork(Worker->Downloads);
     bInstall->setEnabled(work);

@@ -78,8 +78,9 @@ TcvProduct buildProductRow(QWidget* parent, const CatalogProduct& product, int i
     row.lName->resize(kRowWidth, row.lName->height());
     row.lInfo = rowLabel(row.Panel, "lInfo", QStringLiteral("..."), {160, 4}, false, "#000000");
     row.lInfo->hide();
+    QLabel* badge = nullptr;
     if (product.newBadge > 0)
-        rowLabel(row.Panel, "lNew", QStringLiteral("NEW!"), {product.newBadge, 4}, true, "#800000");
+        badge = rowLabel(row.Panel, "lNew", QStringLiteral("NEW!"), {product.newBadge, 4}, true, "#800000");
 
     if (!actions) {
         rowLabel(row.Panel, "lStatusText", QString::fromStdString(product.status), {160, 4}, false, "#000000");
@@ -94,6 +95,11 @@ TcvProduct buildProductRow(QWidget* parent, const CatalogProduct& product, int i
             row.lSelect->addItem(QString::fromStdString(item));
         row.lSelect->setCurrentIndex(-1);
         row.Status = actions->status;
+    }
+    if (badge != nullptr) {
+        // A badge placed over the action list stays in sight, and a click on it still opens the list.
+        badge->setAttribute(Qt::WA_TransparentForMouseEvents);
+        badge->raise();
     }
     row.Panel->show();
     return row;

@@ -2,6 +2,7 @@
 // variants, the product rows with their action lists, and the all-rows buttons; every prompt is answered by
 // the test.
 #include "core/settings_keys.h"
+#include "core/ui/shown_text.h"
 #include "dialogs/tlocations.h"
 #include "main_window_fixture.h"
 #include "demo_content.h"
@@ -289,6 +290,44 @@ TEST_F(ConnectTest, AnErrorWhileScanningNamesTheStep) {
     EXPECT_FALSE(w.Connecting);
     EXPECT_TRUE(w.bConnect->isEnabled());
     EXPECT_NE(w.Products[0].Panel, nullptr); // rows built before the error stay
+}
+
+TEST_F(ConnectTest, AConnectAfterAFailedOneOffersNoInstallationOfTheRowsItRemoved) {
+    // The first attempt fails after building the KD4 row, whose update enables Start Installation.
+    const fs::path data = root.path() / "data";
+    profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey);
+    fs::create_directories(data / "Offline" / "M-KITS.dat");
+    auto& w = start();
+    auto prompt = clickOnNextModal("OK");
+    connect(w);
+    ASSERT_EQ(prompt->header, "CNC ERROR");
+    ASSERT_TRUE(w.bInstall->isEnabled());
+
+    // The second one is refused at the login: its slots were reset and the rows are gone, so nothing is
+    // there to install.
+    vendorFile("kd4_main/COM1/default", "Unknown customer key");
+    connect(w);
+    EXPECT_EQ(w.lCustomer->text(), "Unknown customer key");
+    EXPECT_EQ(w.Products[0].Panel, nullptr);
+    EXPECT_FALSE(w.bInstall->isEnabled());
+    EXPECT_FALSE(w.shadowInstall->isEnabled());
+    EXPECT_EQ(w.ActualInstallSize, 0);
+}
+
+TEST_F(ConnectTest, AProductIdOfAMegabyteLeavesAShortStatusLineAfterAnError) {
+    // The scan fails on the product whose id is a megabyte long; its status text stays on screen.
+    const std::string id(1024 * 1024, 'x');
+    vendorFile("kd4_main/COM10/default", "[" + id + "]\r\nStatus=OK\r\nManifest=M-KITS\r\n");
+    const fs::path data = root.path() / "data";
+    profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey);
+    fs::create_directories(data / "Offline" / "M-KITS.dat");
+    auto& w = start();
+    const auto prompt = clickOnNextModal("OK");
+    connect(w);
+    ASSERT_EQ(prompt->header, "CNC ERROR");
+    EXPECT_LE(w.lStatus->text().size(), k4m::kMaxShownText);
+    EXPECT_TRUE(w.lStatus->text().startsWith("Scanning product xxx"));
+    EXPECT_EQ(w.Status.lastStatus, "Scanning product " + id);
 }
 
 TEST_F(ConnectTest, MakingAnOfflinePackageSavesKeyCatalogAndManifests) {

@@ -1,8 +1,11 @@
 // The product rows on real widgets (offscreen).
 #include "catalog/ui/tcv_product.h"
 
+#include <QColor>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -58,6 +61,30 @@ TEST(ProductRow, RowThatCannotBeInstalledShowsTheServersStatusAsText) {
     EXPECT_EQ(status->text(), "<i>Not available yet</i>");
     EXPECT_EQ(status->pos(), QPoint(160, 4));
     EXPECT_EQ(row.Panel->findChild<QLabel*>("lNew"), nullptr);
+}
+
+TEST(ProductRow, ABadgeOverTheActionListIsSeenAndLetsClicksThrough) {
+    QWidget window;
+    window.resize(800, 600);
+    const k4m::TcvProduct row = k4m::buildProductRow(&window, product("Latin", "OK", 200), 2, QPoint(10, 228),
+                                                     k4m::rowActions(k4m::ProductState::NotInstalled, false, false));
+    const auto* badge = row.Panel->findChild<QLabel*>("lNew");
+    ASSERT_NE(badge, nullptr);
+    ASSERT_TRUE(row.lSelect->geometry().intersects(badge->geometry()));
+    // Its dark red letters are drawn, not covered by the list.
+    const QImage shown = row.Panel->grab().toImage();
+    int badgePixels = 0;
+    for (int y = badge->y(); y < badge->y() + badge->height() && y < shown.height(); ++y) {
+        for (int x = badge->x(); x < badge->x() + badge->width() && x < shown.width(); ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            if (c.red() > 0x60 && c.red() < 0xA0 && c.green() < 0x30 && c.blue() < 0x30) ++badgePixels;
+        }
+    }
+    EXPECT_GT(badgePixels, 10);
+    // A click there reaches the list.
+    const QPoint onBoth = badge->geometry().center();
+    const QWidget* clicked = row.Panel->childAt(onBoth);
+    EXPECT_TRUE(clicked == row.lSelect || row.lSelect->isAncestorOf(clicked));
 }
 
 struct ColourCase {
