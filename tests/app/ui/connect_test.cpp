@@ -3,9 +3,9 @@
 // the test.
 #include "core/settings_keys.h"
 #include "core/ui/shown_text.h"
+#include "demo_content.h"
 #include "dialogs/tlocations.h"
 #include "main_window_fixture.h"
-#include "demo_content.h"
 #include "vendor_content.h"
 
 #include <QCheckBox>
@@ -370,9 +370,11 @@ TEST_F(ConnectTest, OfflineModeAsksTheServerNothing) {
 
 TEST_F(ConnectTest, ASecondConnectWhileOneRunsDoesNothing) {
     // The login answer takes a while; meanwhile Connect is asked for again.
-    server.on("/kd4_main.php", [&](const httplib::Request& request, httplib::Response& response) {
+    // The handler may still run while the fixture goes: it holds its own copies.
+    server.on("/kd4_main.php", [vendor = k4m::sim::contentFolder(content.string(), server.base())](
+                                   const httplib::Request& request, httplib::Response& response) {
         if (request.get_param_value("COM") == "1") std::this_thread::sleep_for(std::chrono::milliseconds(600));
-        k4m::sim::contentFolder(content.string(), server.base())(request, response);
+        vendor(request, response);
     });
     auto& w = start();
     bool again = false;
@@ -429,9 +431,11 @@ TEST_F(ConnectTest, ASlowServersManifestsComeSideBySideAndAClosePutsAnEndToThem)
 
     // Again, and the window is closed while the manifests are on their way (each takes seconds).
     window.reset();
-    server.on("/kd4_main.php", [&](const httplib::Request& request, httplib::Response& response) {
+    // The handler may still run while the fixture goes: it holds its own copies.
+    server.on("/kd4_main.php", [vendor = k4m::sim::contentFolder(content.string(), server.base())](
+                                   const httplib::Request& request, httplib::Response& response) {
         if (request.get_param_value("COM") == "11") std::this_thread::sleep_for(std::chrono::seconds(4));
-        k4m::sim::contentFolder(content.string(), server.base())(request, response);
+        vendor(request, response);
     });
     auto& again = start();
     QTimer timer;
