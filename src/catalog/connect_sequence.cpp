@@ -65,19 +65,18 @@ private:
 };
 
 ConnectResult Sequence::run() {
-    if (in.createOffline) made.create();
+    if (in.options.createOffline) made.create();
     if (!login()) {
         result.end = ConnectResult::End::LoginFailed;
         return result;
     }
-    result.installSize = 0;
     result.redistributable = readRedistributable(in.offlineMode ? nullptr : in.globalSettings);
     if (!in.offlineMode && !checkMirrors()) {
         result.end = ConnectResult::End::ProgramEnds;
         return result;
     }
     host.setStatus("Phase 12A");
-    if (in.createOffline) made.saveKey(in.key);
+    if (in.options.createOffline) made.saveKey(in.key);
     host.setStatus("Phase 12B");
     readHostList();
     host.setStatus("Phase 12C");
@@ -160,20 +159,20 @@ std::string Sequence::readCatalogText() {
         host.log("Downloading product catalog...");
         text = host.fetchText(server::catalogUrl(in.serverBase, eid));
     }
-    if (in.createOffline) made.saveCatalog(text);
+    if (in.options.createOffline) made.saveCatalog(text);
     if (in.offlineMode) text = carried.loadCatalog();
     return text;
 }
 
 bool Sequence::manifestIdUsable(const CatalogProduct& product) const {
-    return !(in.offlineMode || in.createOffline) || OfflinePackage::isPlainFileStem(product.manifestId);
+    return !(in.offlineMode || in.options.createOffline) || OfflinePackage::isPlainFileStem(product.manifestId);
 }
 
 std::optional<std::string> Sequence::manifestText(const CatalogProduct& product) {
     if (!manifestIdUsable(product)) return std::nullopt;
     if (in.offlineMode) return carried.loadManifest(product.manifestId);
     std::string text = host.fetchText(server::manifestUrl(in.serverBase, eid, product.manifestId));
-    if (in.createOffline) made.saveManifest(product.manifestId, text);
+    if (in.options.createOffline) made.saveManifest(product.manifestId, text);
     return text;
 }
 
@@ -200,11 +199,9 @@ void Sequence::scan(const IniFile& catalog, const IniFile& locations) {
         host.expect(manifests);
     }
 
-    PackageOptions options = in.options;
-    options.createOffline = in.createOffline;
     SlotContext context;
     context.profile = in.profile;
-    context.options = options;
+    context.options = in.options;
     context.offlineMode = in.offlineMode;
     context.serverMode = result.serverMode;
     context.mirrors = result.mirrors;
@@ -236,7 +233,7 @@ void Sequence::scan(const IniFile& catalog, const IniFile& locations) {
             result.installSize += fill.installSize;
             if (fill.tableFull) host.log("The download table is full: packages of " + product.id + " are left out.");
             host.setStatus("Preparing " + product.id);
-            row.actions = rowActions(productState(fill), in.createOffline, in.offlineMode);
+            row.actions = rowActions(productState(fill), in.options.createOffline, in.offlineMode);
         }
         host.buildRow(row);
     }

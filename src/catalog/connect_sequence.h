@@ -41,9 +41,9 @@ struct ConnectInput {
     std::string key; // the customer key, trimmed
     std::string serverBase;
     std::string mirrorDropbox, mirrorGoogleDrive, mirrorMediaFire;
-    bool offlineMode = false;   // no server: the answers come from the package folder beside the program
-    bool createOffline = false; // an offline package is made: key, catalog and manifests are saved too
-    PackageOptions options;     // its createOffline is taken from the field above
+    bool offlineMode = false; // no server: the answers come from the package folder beside the program
+    // With options.createOffline an offline package is made: key, catalog and manifests are saved too.
+    PackageOptions options;
     bool installBetas = false;
     const IniFile* profile = nullptr;           // installed versions (section Packages)
     const IniFile* globalSettings = nullptr;    // km4.ini, when the start-up checks fetched it

@@ -203,7 +203,7 @@ TEST_F(ConnectSequence, OfflineModeAsksNothingAndReadsThePackageFolder) {
 }
 
 TEST_F(ConnectSequence, OfflinePackageCreationSavesKeyCatalogAndManifests) {
-    input.createOffline = true;
+    input.options.createOffline = true;
     const ConnectResult result = run();
     ASSERT_EQ(result.end, ConnectResult::End::Completed);
     const fs::path folder = input.packageFolderToWrite;
@@ -222,7 +222,7 @@ TEST_F(ConnectSequence, OfflinePackageCreationSavesKeyCatalogAndManifests) {
 }
 
 TEST_F(ConnectSequence, ServerNamesThatCouldLeaveTheirFolderAreSkippedWithALogLine) {
-    input.createOffline = true;
+    input.options.createOffline = true;
     namespace s = k4m::server;
     host.answers[s::catalogUrl(kBase, eid())] =
         "[EVIL]\nStatus=OK\nManifest=../../escape\n[KITS]\nStatus=OK\nManifest=M-KITS\n";
@@ -261,7 +261,7 @@ TEST_F(ConnectSequence, TablesThatWouldOverflowKeepTheirBoundsAndSaySo) {
 }
 
 TEST_F(ConnectSequence, AStepThatFailsEndsTheSequenceWithItsError) {
-    input.createOffline = true;
+    input.options.createOffline = true;
     k4m::test::writeFile(dir / "data", "a file where the data folder should be");
     EXPECT_THROW(run(), std::exception);
     EXPECT_TRUE(host.fetched.empty());
@@ -269,7 +269,7 @@ TEST_F(ConnectSequence, AStepThatFailsEndsTheSequenceWithItsError) {
 
 TEST_F(ConnectSequence, AnOfflinePackageIsNeverWrittenThroughASymbolicLink) {
     // A link in the package's place, or in the place of one of its files, would carry the key elsewhere.
-    input.createOffline = true;
+    input.options.createOffline = true;
     const fs::path folder = input.packageFolderToWrite;
     const fs::path elsewhere = dir / "elsewhere";
     struct Case {

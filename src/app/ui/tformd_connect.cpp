@@ -103,7 +103,6 @@ void TformD::bConnectClick() {
         input.mirrorGoogleDrive = Server.mirrorGoogleDrive;
         input.mirrorMediaFire = Server.mirrorMediaFire;
         input.offlineMode = OfflineMode;
-        input.createOffline = CreateOffline;
         input.options = {InstallAIOnly, UseKD3, InstallVST32, InstallVST64, InstallAAX, CreateOffline};
         input.installBetas = InstallBetas;
         input.profile = Profile.get();

@@ -58,6 +58,14 @@ protected:
                                             "[SOON]\r\nName=Brush Kits\r\n";
 
     void vendorFile(const std::string& path, const std::string& text) { writeFile(content / path, text); }
+    // Options that make an offline package in `data`; the folder it goes to.
+    fs::path makingAnOfflinePackage(const std::string& packages = "") {
+        const fs::path data = root.path() / "data";
+        profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey, packages);
+        return data / "Offline";
+    }
+    // The same, and the manifest of KITS cannot be saved: a folder of its name stands there.
+    void makingAnOfflinePackageThatFailsAtKits() { fs::create_directories(makingAnOfflinePackage() / "M-KITS.dat"); }
     void profile(const std::string& general, const std::string& packages = "") {
         writeFile(installer() / "installer.ini", "[General]\r\n" + general + "\r\n[Packages]\r\n" + packages);
     }
@@ -277,10 +285,7 @@ TEST_F(ConnectTest, AnEmptyKeyAsksForItAndChangesNothingElse) {
 }
 
 TEST_F(ConnectTest, AnErrorWhileScanningNamesTheStep) {
-    // Making an offline package, the manifest cannot be saved where a folder of its name stands.
-    const fs::path data = root.path() / "data";
-    profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey);
-    fs::create_directories(data / "Offline" / "M-KITS.dat");
+    makingAnOfflinePackageThatFailsAtKits();
     auto& w = start();
     const auto prompt = clickOnNextModal("OK");
     connect(w);
@@ -294,9 +299,7 @@ TEST_F(ConnectTest, AnErrorWhileScanningNamesTheStep) {
 
 TEST_F(ConnectTest, AConnectAfterAFailedOneOffersNoInstallationOfTheRowsItRemoved) {
     // The first attempt fails after building the KD4 row, whose update enables Start Installation.
-    const fs::path data = root.path() / "data";
-    profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey);
-    fs::create_directories(data / "Offline" / "M-KITS.dat");
+    makingAnOfflinePackageThatFailsAtKits();
     auto& w = start();
     auto prompt = clickOnNextModal("OK");
     connect(w);
@@ -318,9 +321,7 @@ TEST_F(ConnectTest, AProductIdOfAMegabyteLeavesAShortStatusLineAfterAnError) {
     // The scan fails on the product whose id is a megabyte long; its status text stays on screen.
     const std::string id(1024 * 1024, 'x');
     vendorFile("kd4_main/COM10/default", "[" + id + "]\r\nStatus=OK\r\nManifest=M-KITS\r\n");
-    const fs::path data = root.path() / "data";
-    profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey);
-    fs::create_directories(data / "Offline" / "M-KITS.dat");
+    makingAnOfflinePackageThatFailsAtKits();
     auto& w = start();
     const auto prompt = clickOnNextModal("OK");
     connect(w);
@@ -331,11 +332,9 @@ TEST_F(ConnectTest, AProductIdOfAMegabyteLeavesAShortStatusLineAfterAnError) {
 }
 
 TEST_F(ConnectTest, MakingAnOfflinePackageSavesKeyCatalogAndManifests) {
-    const fs::path data = root.path() / "data";
-    profile("InstallAIOnly=0\r\nCreateOffline=1\r\nDataFolder=" + data.string() + "\r\nCID=" + kKey, "FUNK=2\r\n");
+    const fs::path offline = makingAnOfflinePackage("FUNK=2\r\n");
     auto& w = start();
     connect(w);
-    const fs::path offline = data / "Offline";
     EXPECT_EQ(readFile(offline / "key.dat"), std::string(kKey) + "\r\n");
     EXPECT_NE(readFile(offline / "catalog.dat").find("[LATIN]"), std::string::npos);
     for (const char* mid : {"M-CORE", "M-KITS", "M-LATIN"})
