@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/locked_text.h"
+#include "download/package_installer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -12,7 +13,7 @@ class IniFile;
 
 // The values the worker shares with the main window, one of each per process.
 struct WorkerShared {
-    std::string cacheFolder; // data folder + "cache"; set before every installation run
+    InstallTargets installTargets; // set before every installation run
     std::atomic<bool> offlineMode{false};
     std::atomic<bool> createOffline{false};
     std::atomic<int64_t> currentBytes{0};  // bytes of the current download
