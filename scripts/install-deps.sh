@@ -8,7 +8,7 @@ packages=(
     g++ cmake ninja-build pkg-config make
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libssl-dev zlib1g-dev libzip-dev
-    libcpp-httplib-dev libxcb1-dev
+    libcpp-httplib-dev libxcb1-dev libisal-dev
     # tests
     libgtest-dev libgmock-dev xvfb xauth fonts-dejavu-core fluxbox xdotool x11-utils wmctrl
     # the window's font: Wine's Tahoma

@@ -1,0 +1,178 @@
+#include "download/entry_inflater.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+#include <zlib.h>
+
+#ifdef K4M_HAVE_ISAL
+#include <isa-l/igzip_lib.h>
+#endif
+
+namespace k4m {
+
+namespace {
+
+constexpr size_t kInputChunk = 256 * 1024;
+constexpr size_t kOutputChunk = 256 * 1024;
+
+const char* const kEndsEarly = "the stream ends before its compressed size";
+const char* const kCutShort = "the stream is cut short";
+const char* const kTooLarge = "the entry inflates beyond 4 GiB";
+const char* const kAbandoned = "abandoned";
+
+// Reads the next piece of the entry's bytes; throws on a read error or an early end of the file.
+class EntryReader {
+public:
+    EntryReader(int fd, int64_t offset, int64_t size) : m_fd(fd), m_offset(offset), m_left(size), m_buffer(kInputChunk) {}
+
+    bool done() const { return m_left == 0; }
+    int64_t left() const { return m_left; }
+
+    // The next piece; empty only when nothing is left. An error text when the file cannot give it.
+    std::string_view next(std::string& error) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(m_left, static_cast<int64_t>(m_buffer.size())));
+        size_t got = 0;
+        while (got < want) {
+            const ssize_t n = ::pread(m_fd, m_buffer.data() + got, want - got, static_cast<off_t>(m_offset + got));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                error = std::string("cannot read the package: ") + std::strerror(errno);
+                return {};
+            }
+            if (n == 0) {
+                error = "the package ends inside the entry's data";
+                return {};
+            }
+            got += static_cast<size_t>(n);
+        }
+        m_offset += static_cast<int64_t>(got);
+        m_left -= static_cast<int64_t>(got);
+        return {m_buffer.data(), got};
+    }
+
+private:
+    int m_fd;
+    int64_t m_offset;
+    int64_t m_left;
+    std::vector<char> m_buffer;
+};
+
+InflateOutcome inflateWithZlib(int fd, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
+                               const std::atomic<bool>& abandoned) {
+    InflateOutcome outcome;
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return {"out of memory", 0};
+    std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, inflateEnd);
+    EntryReader reader(fd, offset, size);
+    std::vector<unsigned char> buffer(kOutputChunk);
+    bool ended = false;
+    while (!ended) {
+        if (abandoned) return {kAbandoned, outcome.bytes};
+        if (reader.done()) return {kCutShort, outcome.bytes};
+        std::string readError;
+        const std::string_view piece = reader.next(readError);
+        if (!readError.empty()) return {readError, outcome.bytes};
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
+        z.avail_in = static_cast<uInt>(piece.size());
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = static_cast<uInt>(buffer.size());
+            const int rc = ::inflate(&z, Z_NO_FLUSH);
+            if (rc == Z_NEED_DICT) return {"the stream needs a preset dictionary", outcome.bytes};
+            if (rc == Z_DATA_ERROR) return {z.msg != nullptr ? z.msg : "invalid data", outcome.bytes};
+            if (rc == Z_MEM_ERROR) return {"out of memory", outcome.bytes};
+            const size_t produced = buffer.size() - z.avail_out;
+            outcome.bytes += produced;
+            if (outcome.bytes > kMaxEntryBytes) return {kTooLarge, outcome.bytes};
+            if (produced > 0) out({reinterpret_cast<const char*>(buffer.data()), produced});
+            if (rc == Z_STREAM_END) {
+                ended = true;
+                break;
+            }
+            // Z_BUF_ERROR: no progress was possible with what is left of this piece; read the next one.
+            if (rc == Z_BUF_ERROR) break;
+        } while (z.avail_in > 0 || z.avail_out == 0);
+    }
+    if (z.avail_in > 0 || !reader.done()) return {kEndsEarly, outcome.bytes};
+    return outcome;
+}
+
+#ifdef K4M_HAVE_ISAL
+// Inflates with ISA-L; an empty error means success. Any failure is reported only as failed: the caller runs
+// zlib over the entry again for its message.
+bool inflateWithIsal(int fd, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
+                     const std::atomic<bool>& abandoned, InflateOutcome& outcome) {
+    auto state = std::make_unique<inflate_state>();
+    isal_inflate_init(state.get());
+    state->crc_flag = ISAL_ZLIB;
+    EntryReader reader(fd, offset, size);
+    std::vector<uint8_t> buffer(kOutputChunk);
+    while (state->block_state != ISAL_BLOCK_FINISH) {
+        if (abandoned) {
+            outcome.error = kAbandoned;
+            return false;
+        }
+        if (reader.done()) return false;
+        std::string readError;
+        const std::string_view piece = reader.next(readError);
+        if (!readError.empty()) {
+            outcome.error = readError;
+            return false;
+        }
+        state->next_in = reinterpret_cast<uint8_t*>(const_cast<char*>(piece.data()));
+        state->avail_in = static_cast<uint32_t>(piece.size());
+        do {
+            state->next_out = buffer.data();
+            state->avail_out = static_cast<uint32_t>(buffer.size());
+            const int rc = isal_inflate(state.get());
+            if (rc != ISAL_DECOMP_OK) return false;
+            const size_t produced = buffer.size() - state->avail_out;
+            outcome.bytes += produced;
+            if (outcome.bytes > kMaxEntryBytes) {
+                outcome.error = kTooLarge;
+                return false;
+            }
+            if (produced > 0) out({reinterpret_cast<const char*>(buffer.data()), produced});
+            if (state->block_state == ISAL_BLOCK_FINISH) break;
+            if (produced == 0 && state->avail_in == 0) break;
+        } while (state->avail_in > 0 || state->avail_out == 0);
+    }
+    // Bytes after the stream's end are left in avail_in (or were never read).
+    return state->avail_in == 0 && reader.done();
+}
+#endif
+
+} // namespace
+
+bool haveFastInflater() {
+#ifdef K4M_HAVE_ISAL
+    return true;
+#else
+    return false;
+#endif
+}
+
+InflateOutcome inflateEntry(int fd, int64_t offset, int64_t size, Inflater inflater,
+                            const std::function<void(std::string_view)>& out, const std::atomic<bool>& abandoned) {
+#ifdef K4M_HAVE_ISAL
+    if (inflater == Inflater::Fastest) {
+        InflateOutcome outcome;
+        if (inflateWithIsal(fd, offset, size, out, abandoned, outcome)) return outcome;
+        if (!outcome.error.empty()) return outcome;
+        // Only zlib's own words name what is wrong; what was passed on so far stays passed on, so the second
+        // run passes nothing on.
+        InflateOutcome again = inflateWithZlib(fd, offset, size, [](std::string_view) {}, abandoned);
+        if (again.error.empty()) again.error = "invalid data"; // the two inflaters disagree: trust the refusal
+        again.bytes = outcome.bytes;
+        return again;
+    }
+#else
+    (void)inflater;
+#endif
+    return inflateWithZlib(fd, offset, size, out, abandoned);
+}
+
+} // namespace k4m

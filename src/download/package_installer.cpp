@@ -1,0 +1,368 @@
+#include "download/package_installer.h"
+
+#include "core/archive_paths.h"
+#include "core/settings_keys.h"
+#include "download/entry_inflater.h"
+#include "download/entry_plan.h"
+#include "download/installed_file.h"
+#include "download/worker_shared.h"
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unistd.h>
+
+namespace k4m {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Ends the package at once: the message goes to the log beside the path of the entry in hand, the path to the
+// errors.
+struct PackageFailure {
+    std::string path;
+    std::string message;
+};
+
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::string& path)
+        // Non-blocking, so that a FIFO planted in the cache cannot hang the open; a regular file ignores it.
+        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+        if (m_fd < 0) throw PackageFailure{"", "cannot open " + path + ": " + std::strerror(errno)};
+    }
+    ~ReadOnlyFile() { ::close(m_fd); }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// The result of inflating one entry, ready before the entry's turn comes.
+struct Inflated {
+    std::string inflateError;
+    std::string writeError;    // the staged file could not be written
+    std::unique_ptr<StagedFile> file;
+};
+
+// Inflates the planned entries side by side, at most `ahead` entries beyond the one being installed, on the
+// helper threads and on the installing thread while it waits. Results are taken strictly in order.
+class InflatePipeline {
+public:
+    InflatePipeline(int fd, const std::vector<PlannedEntry>& plan, const InstallerTuning& tuning)
+        : m_fd(fd), m_plan(plan), m_results(plan.size()), m_done(plan.size(), false),
+          m_ahead(std::max(1, tuning.entriesAhead)), m_inflater(tuning.inflater) {
+        for (size_t i = 0; i < plan.size(); ++i)
+            if (plan[i].step == PlannedEntry::Step::Inflate) m_jobs.push_back(i);
+        int threads = tuning.threads > 0 ? tuning.threads : static_cast<int>(std::thread::hardware_concurrency());
+        threads = std::clamp(threads, 1, 16);
+        // The installing thread inflates too while it waits, so one thread fewer is started.
+        for (int i = 1; i < threads && static_cast<size_t>(i) < m_jobs.size(); ++i)
+            m_helpers.emplace_back([this] { helperLoop(); });
+    }
+
+    ~InflatePipeline() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_abandoned = true;
+        m_changed.notify_all();
+        for (std::thread& t : m_helpers) t.join();
+        // Staged files of entries never installed go with their StagedFile objects.
+    }
+
+    // The result of plan entry `index` (an Inflate step), inflating it here if nobody has started it.
+    Inflated take(size_t index) {
+        std::unique_lock lock(m_mutex);
+        m_current = index;
+        m_changed.notify_all();
+        while (!m_done[index]) {
+            if (const std::optional<size_t> job = claim(lock)) {
+                lock.unlock();
+                run(*job);
+                lock.lock();
+            } else {
+                m_changed.wait(lock);
+            }
+        }
+        return std::move(m_results[index]);
+    }
+
+private:
+    // The next job that may start now, if any; called with the lock held.
+    std::optional<size_t> claim(std::unique_lock<std::mutex>&) {
+        if (m_stopping || m_next >= m_jobs.size()) return std::nullopt;
+        const size_t index = m_jobs[m_next];
+        if (index >= m_current + static_cast<size_t>(m_ahead) && index != m_current) return std::nullopt;
+        ++m_next;
+        return index;
+    }
+
+    void helperLoop() {
+        std::unique_lock lock(m_mutex);
+        while (!m_stopping) {
+            if (const std::optional<size_t> job = claim(lock)) {
+                lock.unlock();
+                run(*job);
+                lock.lock();
+            } else {
+                m_changed.wait(lock);
+            }
+        }
+    }
+
+    void run(size_t index) {
+        const PlannedEntry& e = m_plan[index];
+        Inflated result;
+        if (e.use == PlannedEntry::Use::Write) {
+            try {
+                result.file = std::make_unique<StagedFile>(e.folder);
+            } catch (const std::exception& ex) {
+                result.writeError = ex.what();
+            }
+        }
+        const InflateOutcome outcome = inflateEntry(
+            m_fd, e.offset, e.size, m_inflater,
+            [&](std::string_view bytes) {
+                if (!result.file) return;
+                if (!result.file->write(bytes)) {
+                    result.writeError = result.file->error();
+                    result.file.reset();
+                }
+            },
+            m_abandoned);
+        result.inflateError = outcome.error;
+        if (result.file && result.inflateError.empty() && !result.file->finish()) {
+            result.writeError = result.file->error();
+            result.file.reset();
+        }
+        if (!result.inflateError.empty()) result.file.reset();
+        std::lock_guard lock(m_mutex);
+        m_results[index] = std::move(result);
+        m_done[index] = true;
+        m_changed.notify_all();
+    }
+
+    int m_fd;
+    const std::vector<PlannedEntry>& m_plan;
+    std::vector<size_t> m_jobs; // plan indexes of the entries to inflate, in order
+    std::vector<Inflated> m_results;
+    std::vector<bool> m_done;
+    int m_ahead;
+    Inflater m_inflater;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_next = 0;    // next job to claim
+    size_t m_current = 0; // the entry being installed
+    bool m_stopping = false;
+    std::atomic<bool> m_abandoned{false};
+    std::vector<std::thread> m_helpers;
+};
+
+std::string fileNameOf(const std::string& path) {
+    return fs::path(path).filename().string();
+}
+
+class Installation {
+public:
+    Installation(const std::string& packagePath, const PackageSlot& slot, WorkerShared& shared, InstallerHost& host,
+                 const InstallerTuning& tuning)
+        : m_packagePath(packagePath), m_packageName(fileNameOf(packagePath)), m_slot(slot), m_shared(shared),
+          m_targets(shared.installTargets), m_host(host), m_tuning(tuning) {}
+
+    bool run() {
+        m_host.log("");
+        m_host.log("Installing package [" + m_packagePath + "]");
+        m_host.setLastAction("Initialize");
+        try {
+            ReadOnlyFile package(m_packagePath);
+            if (m_slot.Target == "MACPL" || m_slot.Target == "MACAPP") {
+                storeArchive(package.fd());
+                return true;
+            }
+            m_host.setLastAction("Check manifest");
+            PackageHeader header;
+            try {
+                header = readPackageHeader(package.fd());
+            } catch (const PackageError& e) {
+                throw PackageFailure{"", e.what()};
+            }
+            const std::vector<PlannedEntry> plan =
+                planEntries(header.lines, {m_slot, m_packageName, &m_targets, m_shared.createOffline.load(),
+                                           header.payloadStart, header.fileSize});
+            InflatePipeline pipeline(package.fd(), plan, m_tuning);
+            for (size_t i = 0; i < plan.size(); ++i) installEntry(plan[i], pipeline, i);
+        } catch (const PackageFailure& failure) {
+            m_host.log(failure.path + " [" + failure.message + "]");
+            m_host.addError("[" + m_packageName + "] " + failure.path);
+            return false;
+        }
+        m_host.log("Installation Completed");
+        m_host.log("");
+        return !m_failed;
+    }
+
+private:
+    void storeArchive(int fd) {
+        const bool plugins = m_slot.Target == "MACPL";
+        m_host.log(plugins ? "Copying plugin archive" : "Copying APS archive");
+        const std::string target =
+            m_targets.productFolder + "/Installer/" + (plugins ? "kd4_plugins.zip" : "kd4_aps.zip");
+        try {
+            copyIntoPlace(fd, target);
+        } catch (const std::exception& e) {
+            throw PackageFailure{target, e.what()};
+        }
+        (plugins ? m_shared.pluginArchiveStored : m_shared.appArchiveStored) = true;
+    }
+
+    void installEntry(const PlannedEntry& e, InflatePipeline& pipeline, size_t index) {
+        using Step = PlannedEntry::Step;
+        using Use = PlannedEntry::Use;
+        if (e.step == Step::SkipSoundsOnly) {
+            m_host.log("Skipping " + e.line);
+            return;
+        }
+        const std::string action = "Decompress " + e.line;
+        m_host.setLastAction(action);
+        m_host.log(action.substr(0, 255));
+        if (e.step == Step::Refuse) throw PackageFailure{e.fullPath, e.refusal};
+        if (e.step == Step::FinderStore) {
+            m_host.log("Skipped finder store file");
+            return;
+        }
+        Inflated inflated = pipeline.take(index);
+        if (!inflated.inflateError.empty()) {
+            const std::string line = "Decompression error! " + inflated.inflateError;
+            m_host.log(line);
+            m_host.addError("[" + m_packageName + "] " + line);
+            m_failed = true;
+            return;
+        }
+        if (e.use == Use::NoFolder || e.use == Use::OfflineOnly) return;
+        if (e.use == Use::IgnoreZip) {
+            m_host.log("Ignoring ZIP file");
+            return;
+        }
+        try {
+            writeEntry(e, inflated);
+        } catch (const PackageFailure&) {
+            throw;
+        } catch (const std::exception& ex) {
+            throw PackageFailure{e.fullPath, ex.what()};
+        }
+    }
+
+    void writeEntry(const PlannedEntry& e, Inflated& inflated) {
+        m_host.log("Installing [" + e.fullPath + "]");
+        fs::path place;
+        try {
+            place = placeInside(e.folder, e.relative);
+        } catch (const UnsafeEntryName& ex) {
+            throw PackageFailure{e.fullPath, ex.what()};
+        } catch (const std::exception&) {
+            m_host.log("Path Error [" + e.fullPath + "]");
+            return;
+        }
+        m_host.setLastAction("Saving " + e.fullPath);
+        std::string refusal = inflated.writeError;
+        if (refusal.empty()) {
+            try {
+                inflated.file->moveTo(withLowerCaseExtension(place.string()));
+            } catch (const std::exception& ex) {
+                refusal = ex.what();
+            }
+        }
+        if (!refusal.empty()) {
+            if (!e.proTools) throw PackageFailure{e.fullPath, refusal};
+            m_host.log("Elevation needed for AAX");
+            m_shared.elevationNeeded = true;
+            return; // nothing was written to derive from or copy
+        }
+        if (e.fullPath.find(" _s") != std::string::npos && e.fullPath.find(" CS ") != std::string::npos)
+            makeMonoDerivative(e.fullPath);
+        const std::string name = fileNameOf(e.fullPath);
+        if (name == "kandoro4.dll") copyPlugin(e.fullPath, "kandoro4.dll", profile::VST64, profile::VST32);
+        if (name == "soundK7.dll") copyPlugin(e.fullPath, "soundK7.dll", profile::SK7_VST64, profile::SK7_VST32);
+    }
+
+    void makeMonoDerivative(const std::string& source) {
+        m_host.setLastAction("CSTOCM [" + source + "]");
+        const std::string derived = monoDerivativePath(source);
+        std::error_code ec;
+        if (fs::symlink_status(derived, ec).type() != fs::file_type::not_found) return;
+        m_host.log("Extracting " + fileNameOf(source) + "...");
+        writeMonoDerivative(source, derived);
+    }
+
+    void copyPlugin(const std::string& installed, const std::string& fileName, const TextKey& key64,
+                    const TextKey& key32) {
+        struct Format {
+            bool on;
+            const char* target;
+            const std::string& folder;
+            const char* caption;
+            const TextKey& key;
+        };
+        const Format formats[] = {
+            {m_targets.installVST64, "WINVST64", m_targets.vst64Folder, "64-bit VST plugin copied to: ", key64},
+            {m_targets.installVST32, "WINVST32", m_targets.vst32Folder, "32-bit VST plugin copied to: ", key32},
+        };
+        for (const Format& f : formats) {
+            if (!f.on || m_slot.Target != f.target) continue;
+            m_host.log(f.caption + f.folder);
+            const std::string target = f.folder + "/" + fileName;
+            if (m_shared.profile != nullptr) {
+                try {
+                    write(*m_shared.profile, f.key, target);
+                } catch (const std::exception& ex) {
+                    m_host.log("Profile not saved: " + std::string(ex.what()));
+                }
+            }
+            try {
+                if (f.folder.empty()) throw std::runtime_error("no folder");
+                fs::create_directories(f.folder);
+                ReadOnlyFile source(installed);
+                copyIntoPlace(source.fd(), target);
+            } catch (const std::exception&) {
+                m_host.log("Elevation needed for " + f.folder);
+                m_shared.elevationNeeded = true;
+            } catch (const PackageFailure&) {
+                m_host.log("Elevation needed for " + f.folder);
+                m_shared.elevationNeeded = true;
+            }
+        }
+    }
+
+    std::string m_packagePath;
+    std::string m_packageName;
+    PackageSlot m_slot;
+    WorkerShared& m_shared;
+    const InstallTargets& m_targets;
+    InstallerHost& m_host;
+    InstallerTuning m_tuning;
+    bool m_failed = false;
+};
+
+} // namespace
+
+PackageSlot packageSlotOf(const TcvDownload& slot) {
+    return {slot.Target, slot.dName, slot.SoundsOnly};
+}
+
+bool installPackage(const std::string& packagePath, const PackageSlot& slot, WorkerShared& shared,
+                    InstallerHost& host, const InstallerTuning& tuning) {
+    return Installation(packagePath, slot, shared, host, tuning).run();
+}
+
+} // namespace k4m
