@@ -219,6 +219,7 @@ private:
         const std::string target =
             m_targets.productFolder + "/Installer/" + (plugins ? "kd4_plugins.zip" : "kd4_aps.zip");
         try {
+            fs::create_directories(m_targets.productFolder + "/Installer");
             copyIntoPlace(fd, target);
         } catch (const std::exception& e) {
             throw PackageFailure{target, e.what()};
