@@ -12,9 +12,9 @@ if ! dpkg-query -W -f='${Status}' clang libclang-rt-14-dev 2>/dev/null | grep -q
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev
 fi
-K4M_BUILD_TARGET="fuzz_ini fuzz_text" CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+K4M_BUILD_TARGET="fuzz_ini fuzz_text fuzz_package" CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DK4M_FUZZ=ON -DK4M_BUILD_GUI=OFF -DK4M_BUILD_TESTS=OFF -DK4M_BUILD_BENCH=OFF
-for target in fuzz_ini fuzz_text; do
+for target in fuzz_ini fuzz_text fuzz_package; do
     corpus="$here/build-fuzz/corpus-$target"
     mkdir -p "$corpus"
     seeds="$here/fuzz/corpus/${target#fuzz_}"

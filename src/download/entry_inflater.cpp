@@ -23,10 +23,22 @@ const char* const kCutShort = "the stream is cut short";
 const char* const kTooLarge = "the entry inflates beyond 4 GiB";
 const char* const kAbandoned = "abandoned";
 
-// Reads the next piece of the entry's bytes; throws on a read error or an early end of the file.
+// Buffers of each inflating thread, kept from one entry to the next: a package holds thousands of entries, and
+// fresh buffers would cost a page fault for every few kilobytes of each.
+std::vector<char>& inputBuffer() {
+    thread_local std::vector<char> buffer(kInputChunk);
+    return buffer;
+}
+
+std::vector<unsigned char>& outputBuffer() {
+    thread_local std::vector<unsigned char> buffer(kOutputChunk);
+    return buffer;
+}
+
+// Reads the next piece of the entry's bytes.
 class EntryReader {
 public:
-    EntryReader(int fd, int64_t offset, int64_t size) : m_fd(fd), m_offset(offset), m_left(size), m_buffer(kInputChunk) {}
+    EntryReader(int fd, int64_t offset, int64_t size) : m_fd(fd), m_offset(offset), m_left(size), m_buffer(inputBuffer()) {}
 
     bool done() const { return m_left == 0; }
     int64_t left() const { return m_left; }
@@ -57,7 +69,7 @@ private:
     int m_fd;
     int64_t m_offset;
     int64_t m_left;
-    std::vector<char> m_buffer;
+    std::vector<char>& m_buffer;
 };
 
 InflateOutcome inflateWithZlib(int fd, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
@@ -67,7 +79,7 @@ InflateOutcome inflateWithZlib(int fd, int64_t offset, int64_t size, const std::
     if (inflateInit(&z) != Z_OK) return {"out of memory", 0};
     std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, inflateEnd);
     EntryReader reader(fd, offset, size);
-    std::vector<unsigned char> buffer(kOutputChunk);
+    std::vector<unsigned char>& buffer = outputBuffer();
     bool ended = false;
     while (!ended) {
         if (abandoned) return {kAbandoned, outcome.bytes};
@@ -105,11 +117,12 @@ InflateOutcome inflateWithZlib(int fd, int64_t offset, int64_t size, const std::
 // zlib over the entry again for its message.
 bool inflateWithIsal(int fd, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
                      const std::atomic<bool>& abandoned, InflateOutcome& outcome) {
-    auto state = std::make_unique<inflate_state>();
-    isal_inflate_init(state.get());
+    thread_local const std::unique_ptr<inflate_state> kept = std::make_unique<inflate_state>();
+    inflate_state* const state = kept.get();
+    isal_inflate_init(state);
     state->crc_flag = ISAL_ZLIB;
     EntryReader reader(fd, offset, size);
-    std::vector<uint8_t> buffer(kOutputChunk);
+    std::vector<unsigned char>& buffer = outputBuffer();
     while (state->block_state != ISAL_BLOCK_FINISH) {
         if (abandoned) {
             outcome.error = kAbandoned;
@@ -127,7 +140,7 @@ bool inflateWithIsal(int fd, int64_t offset, int64_t size, const std::function<v
         do {
             state->next_out = buffer.data();
             state->avail_out = static_cast<uint32_t>(buffer.size());
-            const int rc = isal_inflate(state.get());
+            const int rc = isal_inflate(state);
             if (rc != ISAL_DECOMP_OK) return false;
             const size_t produced = buffer.size() - state->avail_out;
             outcome.bytes += produced;
