@@ -48,7 +48,7 @@ enum class Inflater {
 
 struct InstallerTuning {
     int threads = 0;        // threads that inflate entries side by side; 0: one for each processor core
-    int entriesAhead = 8;   // how many entries may be inflated ahead of the one being installed
+    int entriesAhead = 64;  // how many entries may be inflated ahead of the one being installed (files on disk)
     Inflater inflater = Inflater::Fastest;
 };
 
