@@ -8,13 +8,13 @@ packages=(
     g++ cmake ninja-build pkg-config make
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev libssl-dev zlib1g-dev libzip-dev
-    libcpp-httplib-dev libxcb1-dev libisal-dev
+    libcpp-httplib-dev libxcb1-dev libisal-dev libdeflate-dev
     # tests
     libgtest-dev libgmock-dev xvfb xauth fonts-dejavu-core fluxbox xdotool x11-utils wmctrl
     # the window's font: Wine's Tahoma
     fonts-wine util-linux iproute2 procps
     # tools the manager starts or the tests and benchmarks measure against
-    xdg-utils openssl curl unzip ca-certificates
+    xdg-utils openssl curl unzip zip ca-certificates
 )
 
 missing=()
