@@ -70,61 +70,48 @@ std::string destinationFolder(const std::string& entryPath, const PackageSlot& s
     return folder;
 }
 
-std::vector<PlannedEntry> planEntries(const std::vector<std::string>& lines, const PlanInput& input) {
-    std::vector<PlannedEntry> plan;
-    plan.reserve(lines.size());
-    int64_t position = input.payloadStart;
-    for (const std::string& line : lines) {
-        PlannedEntry& e = plan.emplace_back();
-        e.line = line;
-        if (input.slot.SoundsOnly && !startsWith(line, kSoundsPrefix)) {
-            e.step = PlannedEntry::Step::SkipSoundsOnly;
-            continue;
-        }
-        const std::string_view entryPath = entryPathOf(line);
-        e.relative = systemSeparators(entryPath);
-        e.folder = destinationFolder(std::string(entryPath), input.slot, input.packageFileName, *input.targets,
-                                     &e.proTools);
-        e.fullPath = e.folder.empty() ? e.relative : e.folder + "/" + e.relative;
-        if (const std::string reason = unsafeEntryPathReason(entryPath); !reason.empty()) {
-            e.step = PlannedEntry::Step::Refuse;
-            e.refusal = reason;
-            break;
-        }
-        if (entryFileName(entryPath) == kFinderStoreFile) {
-            e.step = PlannedEntry::Step::FinderStore;
-            continue;
-        }
-        const std::string_view sizeText = sizeTextOf(line);
-        const std::optional<int32_t> size = parseEntrySize(sizeText);
-        if (!size) {
-            e.step = PlannedEntry::Step::Refuse;
-            e.refusal = "'" + std::string(sizeText) + "' is not a valid entry size";
-            break;
-        }
-        if (*size < 0) {
-            e.step = PlannedEntry::Step::Refuse;
-            e.refusal = "the entry size " + std::to_string(*size) + " is negative";
-            break;
-        }
-        if (*size > input.fileSize - position) {
-            e.step = PlannedEntry::Step::Refuse;
-            e.refusal = "the entry's data reaches beyond the end of the package";
-            break;
-        }
-        e.offset = position;
-        e.size = *size;
-        position += *size;
-        if (e.folder.empty()) {
-            e.use = PlannedEntry::Use::NoFolder;
-        } else if (lowerAscii(std::string(entryFileName(e.relative))).ends_with(".zip")) {
-            e.use = PlannedEntry::Use::IgnoreZip;
-        } else {
-            e.fullPath = withLowerCaseExtension(e.fullPath);
-            if (input.createOffline) e.use = PlannedEntry::Use::OfflineOnly;
-        }
+bool EntryPlanner::next(PlannedEntry& e) {
+    std::string_view line;
+    if (m_refused || !m_lines.next(line)) return false;
+    e = PlannedEntry{};
+    e.line = std::string(line);
+    if (m_input.slot.SoundsOnly && !startsWith(line, kSoundsPrefix)) {
+        e.step = PlannedEntry::Step::SkipSoundsOnly;
+        return true;
     }
-    return plan;
+    auto refuse = [&](std::string reason) {
+        e.step = PlannedEntry::Step::Refuse;
+        e.refusal = std::move(reason);
+        m_refused = true;
+        return true;
+    };
+    const std::string_view entryPath = entryPathOf(line);
+    e.relative = systemSeparators(entryPath);
+    e.folder =
+        destinationFolder(std::string(entryPath), m_input.slot, m_input.packageFileName, *m_input.targets, &e.proTools);
+    e.fullPath = e.folder.empty() ? e.relative : e.folder + "/" + e.relative;
+    if (std::string reason = unsafeEntryPathReason(entryPath); !reason.empty()) return refuse(std::move(reason));
+    if (entryFileName(entryPath) == kFinderStoreFile) {
+        e.step = PlannedEntry::Step::FinderStore;
+        return true;
+    }
+    const std::string_view sizeText = sizeTextOf(line);
+    const std::optional<int32_t> size = parseEntrySize(sizeText);
+    if (!size) return refuse("'" + std::string(sizeText) + "' is not a valid entry size");
+    if (*size < 0) return refuse("the entry size " + std::to_string(*size) + " is negative");
+    if (*size > m_input.fileSize - m_position) return refuse("the entry's data reaches beyond the end of the package");
+    e.offset = m_position;
+    e.size = *size;
+    m_position += *size;
+    if (e.folder.empty()) {
+        e.use = PlannedEntry::Use::NoFolder;
+    } else if (lowerAscii(std::string(entryFileName(e.relative))).ends_with(".zip")) {
+        e.use = PlannedEntry::Use::IgnoreZip;
+    } else {
+        e.fullPath = withLowerCaseExtension(e.fullPath);
+        if (m_input.createOffline) e.use = PlannedEntry::Use::OfflineOnly;
+    }
+    return true;
 }
 
 } // namespace k4m

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace k4m {
 
@@ -47,8 +46,22 @@ struct PlanInput {
     int64_t fileSize = 0;
 };
 
-// The plan of every line up to and including the first refused one; lines after a refusal are not touched.
-std::vector<PlannedEntry> planEntries(const std::vector<std::string>& lines, const PlanInput& input);
+// Plans the manifest's lines one at a time, up to and including the first refused one; lines after a refusal
+// are not touched.
+class EntryPlanner {
+public:
+    EntryPlanner(std::string_view manifestText, const PlanInput& input) : m_lines(manifestText), m_input(input) {
+        m_position = input.payloadStart;
+    }
+    // The plan of the next line; false when there is none.
+    bool next(PlannedEntry& entry);
+
+private:
+    ManifestLines m_lines;
+    PlanInput m_input;
+    int64_t m_position = 0;
+    bool m_refused = false;
+};
 
 // The destination folder of an entry: the target's folder, then the overrides (sound data, and the cache
 // folder for a package whose file name contains "AAX"). Empty when the entry has none.

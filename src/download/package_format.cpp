@@ -34,12 +34,12 @@ bool isSeparator(char c) {
 
 } // namespace
 
-PackageHeader readPackageHeader(int fd) {
+PackageManifest readPackageManifest(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw PackageError(std::string("cannot read the package: ") + std::strerror(errno));
     if (!S_ISREG(st.st_mode)) throw PackageError("the package is not a regular file");
-    PackageHeader header;
-    header.fileSize = st.st_size;
+    PackageManifest manifest;
+    manifest.fileSize = st.st_size;
     unsigned char length[4];
     if (!readAt(fd, reinterpret_cast<char*>(length), 4, 0))
         throw PackageError("the package is shorter than its manifest length");
@@ -47,13 +47,34 @@ PackageHeader readPackageHeader(int fd) {
                                         static_cast<uint32_t>(length[2]) << 16 | static_cast<uint32_t>(length[3]) << 24);
     if (n < 0) throw PackageError("the manifest length " + std::to_string(n) + " is negative");
     if (n > kMaxManifestBytes) throw PackageError("the manifest length " + std::to_string(n) + " is too large");
-    if (4 + static_cast<int64_t>(n) > header.fileSize)
+    if (4 + static_cast<int64_t>(n) > manifest.fileSize)
         throw PackageError("the manifest length " + std::to_string(n) + " reaches beyond the end of the package");
-    std::string manifest(static_cast<size_t>(n), '\0');
-    if (!readAt(fd, manifest.data(), manifest.size(), 4))
-        throw PackageError("the package ended inside its manifest");
-    header.payloadStart = 4 + static_cast<int64_t>(n);
-    header.lines = manifestLines(manifest);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    if (!readAt(fd, bytes.data(), bytes.size(), 4)) throw PackageError("the package ended inside its manifest");
+    manifest.payloadStart = 4 + static_cast<int64_t>(n);
+    manifest.text = decodeText(bytes);
+    return manifest;
+}
+
+bool ManifestLines::next(std::string_view& line) {
+    if (m_from >= m_text.size()) return false;
+    const size_t end = m_text.find_first_of("\r\n", m_from);
+    if (end == std::string_view::npos) {
+        line = m_text.substr(m_from);
+        m_from = m_text.size();
+        return true;
+    }
+    line = m_text.substr(m_from, end - m_from);
+    m_from = end + ((m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n') ? 2 : 1);
+    return true;
+}
+
+PackageHeader readPackageHeader(int fd) {
+    PackageManifest manifest = readPackageManifest(fd);
+    PackageHeader header;
+    header.fileSize = manifest.fileSize;
+    header.payloadStart = manifest.payloadStart;
+    header.lines = splitLines(manifest.text);
     return header;
 }
 

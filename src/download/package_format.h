@@ -25,8 +25,32 @@ inline constexpr std::string_view kSoundsPrefix = "data\\sounds\\";
 inline constexpr std::string_view kFinderStoreFile = ".DS_Store";
 // The size text of a manifest line is cut at this many characters.
 inline constexpr size_t kMaxSizeText = 100;
-// Larger manifests are refused: no real package comes near, and the manifest is the one part held whole.
-inline constexpr int64_t kMaxManifestBytes = 64 * 1024 * 1024;
+// Larger manifests are refused: no real package comes near (a manifest of 2,000 entries is about 100 kB), and
+// the manifest is the one part of a package held whole.
+inline constexpr int64_t kMaxManifestBytes = 4 * 1024 * 1024;
+
+struct PackageManifest {
+    int64_t fileSize = 0;
+    int64_t payloadStart = 0; // 4 + n
+    std::string text;         // decoded to UTF-8
+};
+
+// Reads the length and the manifest of the open package file `fd` (from its start, with pread). Throws
+// PackageError when the file is shorter than 4 bytes, or the length is negative, larger than kMaxManifestBytes or
+// reaches beyond the end of the file, or the file cannot be read.
+PackageManifest readPackageManifest(int fd);
+
+// The lines of a manifest one at a time (at CR LF, LF or CR; a line break at the very end starts no line), so
+// that a manifest of very many short lines costs no more memory than its text.
+class ManifestLines {
+public:
+    explicit ManifestLines(std::string_view text) : m_text(text) {}
+    bool next(std::string_view& line);
+
+private:
+    std::string_view m_text;
+    size_t m_from = 0;
+};
 
 struct PackageHeader {
     int64_t fileSize = 0;
@@ -34,9 +58,7 @@ struct PackageHeader {
     std::vector<std::string> lines; // the manifest, decoded to UTF-8 and split into lines
 };
 
-// Reads the length and the manifest of the open package file `fd` (from its start, with pread). Throws
-// PackageError when the file is shorter than 4 bytes, or the length is negative or reaches beyond the end of the
-// file, or the file cannot be read.
+// As readPackageManifest, with the manifest split into lines.
 PackageHeader readPackageHeader(int fd);
 
 // The manifest's lines from its bytes: a byte-order mark selects the encoding, otherwise UTF-8 when the bytes

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
@@ -54,20 +55,22 @@ struct Inflated {
     std::unique_ptr<StagedFile> file;
 };
 
-// Inflates the planned entries side by side, at most `ahead` entries beyond the one being installed, on the
-// helper threads and on the installing thread while it waits. Results are taken strictly in order.
+// Plans the manifest's lines and inflates the planned entries side by side, at most `entriesAhead` lines beyond
+// the one being installed, on helper threads and on the installing thread while it waits. Entries are taken
+// strictly in manifest order; only the window of planned lines is held, however long the manifest.
 class InflatePipeline {
 public:
-    InflatePipeline(int fd, const std::vector<PlannedEntry>& plan, const InstallerTuning& tuning)
-        : m_fd(fd), m_plan(plan), m_results(plan.size()), m_done(plan.size(), false),
-          m_ahead(std::max(1, tuning.entriesAhead)), m_inflater(tuning.inflater) {
-        for (size_t i = 0; i < plan.size(); ++i)
-            if (plan[i].step == PlannedEntry::Step::Inflate) m_jobs.push_back(i);
+    InflatePipeline(int fd, EntryPlanner& planner, const InstallerTuning& tuning)
+        : m_fd(fd), m_planner(planner), m_ahead(static_cast<size_t>(std::max(1, tuning.entriesAhead))),
+          m_inflater(tuning.inflater) {
         int threads = tuning.threads > 0 ? tuning.threads : static_cast<int>(std::thread::hardware_concurrency());
         threads = std::clamp(threads, 1, 16);
+        {
+            std::lock_guard lock(m_mutex);
+            refill();
+        }
         // The installing thread inflates too while it waits, so one thread fewer is started.
-        for (int i = 1; i < threads && static_cast<size_t>(i) < m_jobs.size(); ++i)
-            m_helpers.emplace_back([this] { helperLoop(); });
+        for (int i = 1; i < threads; ++i) m_helpers.emplace_back([this] { helperLoop(); });
     }
 
     ~InflatePipeline() {
@@ -78,16 +81,21 @@ public:
         m_abandoned = true;
         m_changed.notify_all();
         for (std::thread& t : m_helpers) t.join();
-        // Staged files of entries never installed go with their StagedFile objects.
+        // Staged files of entries never installed go with the window.
     }
 
-    // The result of plan entry `index` (an Inflate step), inflating it here if nobody has started it.
-    Inflated take(size_t index) {
+    // The next line's plan, or nullptr when the manifest is done. Valid until popFront.
+    const PlannedEntry* front() {
+        std::lock_guard lock(m_mutex);
+        return m_window.empty() ? nullptr : &m_window.front().entry;
+    }
+
+    // The result of the front entry (an Inflate step), inflating it here if nobody has started it.
+    Inflated takeFront() {
         std::unique_lock lock(m_mutex);
-        m_current = index;
-        m_changed.notify_all();
-        while (!m_done[index]) {
-            if (const std::optional<size_t> job = claim(lock)) {
+        Item& item = m_window.front();
+        while (!item.done) {
+            if (Item* job = claim()) {
                 lock.unlock();
                 run(*job);
                 lock.lock();
@@ -95,23 +103,52 @@ public:
                 m_changed.wait(lock);
             }
         }
-        return std::move(m_results[index]);
+        return std::move(item.result);
+    }
+
+    void popFront() {
+        std::lock_guard lock(m_mutex);
+        m_window.pop_front();
+        ++m_base;
+        refill();
+        m_changed.notify_all();
     }
 
 private:
-    // The next job that may start now, if any; called with the lock held.
-    std::optional<size_t> claim(std::unique_lock<std::mutex>&) {
-        if (m_stopping || m_next >= m_jobs.size()) return std::nullopt;
-        const size_t index = m_jobs[m_next];
-        if (index >= m_current + static_cast<size_t>(m_ahead) && index != m_current) return std::nullopt;
-        ++m_next;
-        return index;
+    struct Item {
+        PlannedEntry entry;
+        bool done = false;
+        Inflated result;
+    };
+
+    // Plans lines until the window is full; with the lock held.
+    void refill() {
+        while (!m_planned && m_window.size() <= m_ahead) {
+            Item item;
+            if (!m_planner.next(item.entry)) {
+                m_planned = true;
+                break;
+            }
+            m_window.push_back(std::move(item));
+        }
+    }
+
+    // The next entry to inflate, in order; with the lock held.
+    Item* claim() {
+        if (m_stopping) return nullptr;
+        m_nextClaim = std::max(m_nextClaim, m_base);
+        while (m_nextClaim - m_base < m_window.size()) {
+            Item& item = m_window[m_nextClaim - m_base];
+            ++m_nextClaim;
+            if (item.entry.step == PlannedEntry::Step::Inflate) return &item;
+        }
+        return nullptr;
     }
 
     void helperLoop() {
         std::unique_lock lock(m_mutex);
         while (!m_stopping) {
-            if (const std::optional<size_t> job = claim(lock)) {
+            if (Item* job = claim()) {
                 lock.unlock();
                 run(*job);
                 lock.lock();
@@ -121,8 +158,10 @@ private:
         }
     }
 
-    void run(size_t index) {
-        const PlannedEntry& e = m_plan[index];
+    // Inflates one entry; the item stays in the window until it is done (only the installing thread pops, and
+    // only a done front).
+    void run(Item& item) {
+        const PlannedEntry& e = item.entry;
         Inflated result;
         if (e.use == PlannedEntry::Use::Write) {
             try {
@@ -148,22 +187,21 @@ private:
         }
         if (!result.inflateError.empty()) result.file.reset();
         std::lock_guard lock(m_mutex);
-        m_results[index] = std::move(result);
-        m_done[index] = true;
+        item.result = std::move(result);
+        item.done = true;
         m_changed.notify_all();
     }
 
     int m_fd;
-    const std::vector<PlannedEntry>& m_plan;
-    std::vector<size_t> m_jobs; // plan indexes of the entries to inflate, in order
-    std::vector<Inflated> m_results;
-    std::vector<bool> m_done;
-    int m_ahead;
+    EntryPlanner& m_planner;
+    size_t m_ahead;
     Inflater m_inflater;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    size_t m_next = 0;    // next job to claim
-    size_t m_current = 0; // the entry being installed
+    std::deque<Item> m_window; // planned lines from the one being installed on; references stay valid
+    size_t m_base = 0;         // the manifest index of the window's front
+    size_t m_nextClaim = 0;    // the manifest index of the next line to look at for inflating
+    bool m_planned = false;    // every line is planned
     bool m_stopping = false;
     std::atomic<bool> m_abandoned{false};
     std::vector<std::thread> m_helpers;
@@ -191,17 +229,19 @@ public:
                 return true;
             }
             m_host.setLastAction("Check manifest");
-            PackageHeader header;
+            PackageManifest manifest;
             try {
-                header = readPackageHeader(package.fd());
+                manifest = readPackageManifest(package.fd());
             } catch (const PackageError& e) {
                 throw PackageFailure{"", e.what()};
             }
-            const std::vector<PlannedEntry> plan =
-                planEntries(header.lines, {m_slot, m_packageName, &m_targets, m_shared.createOffline.load(),
-                                           header.payloadStart, header.fileSize});
-            InflatePipeline pipeline(package.fd(), plan, m_tuning);
-            for (size_t i = 0; i < plan.size(); ++i) installEntry(plan[i], pipeline, i);
+            EntryPlanner planner(manifest.text, {m_slot, m_packageName, &m_targets, m_shared.createOffline.load(),
+                                                 manifest.payloadStart, manifest.fileSize});
+            InflatePipeline pipeline(package.fd(), planner, m_tuning);
+            while (const PlannedEntry* entry = pipeline.front()) {
+                installEntry(*entry, pipeline);
+                pipeline.popFront();
+            }
         } catch (const PackageFailure& failure) {
             m_host.log(failure.path + " [" + failure.message + "]");
             m_host.addError("[" + m_packageName + "] " + failure.path);
@@ -227,7 +267,7 @@ private:
         (plugins ? m_shared.pluginArchiveStored : m_shared.appArchiveStored) = true;
     }
 
-    void installEntry(const PlannedEntry& e, InflatePipeline& pipeline, size_t index) {
+    void installEntry(const PlannedEntry& e, InflatePipeline& pipeline) {
         using Step = PlannedEntry::Step;
         using Use = PlannedEntry::Use;
         if (e.step == Step::SkipSoundsOnly) {
@@ -242,7 +282,7 @@ private:
             m_host.log("Skipped finder store file");
             return;
         }
-        Inflated inflated = pipeline.take(index);
+        Inflated inflated = pipeline.takeFront();
         if (!inflated.inflateError.empty()) {
             const std::string line = "Decompression error! " + inflated.inflateError;
             m_host.log(line);
