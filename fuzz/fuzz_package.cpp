@@ -36,11 +36,10 @@ const fs::path& root() {
     return path;
 }
 
-// The names of the installer's temporary files: ".k4m-<pid>-<n>.inflating" and "<name>.<pid>.<n>.tmp". Entries
-// may end in ".tmp" themselves, so the process number has to match too.
+// The names of the installer's temporary files, "<name>.<pid>.<n>.tmp". Entries may end in ".tmp" themselves, so
+// the process number has to match too.
 bool isTemporaryName(const std::string& name) {
     static const std::string pid = std::to_string(::getpid());
-    if (name.starts_with(".k4m-" + pid + "-") && name.ends_with(".inflating")) return true;
     if (!name.ends_with(".tmp")) return false;
     const std::string stem = name.substr(0, name.size() - 4);
     const size_t counter = stem.rfind('.');

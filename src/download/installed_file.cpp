@@ -4,7 +4,6 @@
 #include "download/package_installer.h"
 #include "platform/atomic_file.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -78,10 +77,9 @@ void copyAll(int from, int to, const std::string& what) {
 } // namespace
 
 StagedFile::StagedFile(const std::string& folder) {
-    static std::atomic<unsigned> counter{0};
     fs::create_directories(folder);
-    m_path = fs::path(folder) /
-             (".k4m-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".inflating");
+    // Named like every temporary file of the manager, so that the start-up removes what a killed run left.
+    m_path = temporarySibling(fs::path(folder) / ".k4m-inflating");
     m_fd = createNew(m_path);
 }
 

@@ -6,7 +6,7 @@
 
 namespace k4m {
 
-// An entry being inflated: a new hidden file in the destination folder (created when missing), renamed to its
+// An entry being inflated: a new hidden file (".k4m-inflating.<pid>.<n>.tmp") in the destination folder (created when missing), renamed to its
 // final place only when the entry is whole. A staged file that is never moved is removed, so an entry exists
 // under its name only when its stream inflated whole. Never written through a symbolic link.
 class StagedFile {

@@ -235,10 +235,12 @@ void TformD::FormCreate() {
 }
 
 void TformD::removeLeftovers() {
-    // Temporary files a crashed run left behind (a half-downloaded update archive, a profile being written). This
-    // run holds the single-instance lock, so the partial downloads in these folders are no other run's.
+    // Temporary files a crashed run left behind (a half-downloaded update archive or package, a profile or an
+    // entry being written). This run holds the single-instance lock, so the partial downloads in these folders
+    // are no other run's.
+    const std::string cacheFolder = Folders.dataFolder.empty() ? std::string() : Folders.dataFolder + "/cache";
     for (const std::string& folder :
-         {Folders.installerFolder, Folders.productFolder, Folders.updateFolder(), Folders.dataFolder}) {
+         {Folders.installerFolder, Folders.productFolder, Folders.updateFolder(), Folders.dataFolder, cacheFolder}) {
         if (!folder.empty()) removeLeftoverTemporaries(folder, true);
     }
 }

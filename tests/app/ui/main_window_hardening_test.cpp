@@ -214,6 +214,8 @@ TEST_F(MainWindowTest, TemporaryFilesOfACrashedRunAreRemovedAtTheNextStart) {
         installer() / ("installer.ini." + dead + ".3.tmp"),                  // a profile being written
         installer() / "homescreen.jpg.part",                                 // the home picture
         chosenData / ("Kandoro4Manager.exe." + dead + ".0.tmp"),             // the self-copy, in the chosen folder
+        chosenData / "cache" / "kd4_core.cxp4.part",                         // a package being downloaded
+        chosenData / (".k4m-inflating." + dead + ".7.tmp"),                  // a package entry being inflated
     };
     for (const fs::path& file : leftovers)
         writeFile(file, "half of something");
