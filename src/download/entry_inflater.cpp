@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <memory>
 #include <unistd.h>
-#include <vector>
 #include <zlib.h>
 
 #ifdef K4M_HAVE_ISAL
@@ -26,32 +26,43 @@ const char* const kCutShort = "the stream is cut short";
 const char* const kTooLarge = "the entry inflates beyond 4 GiB";
 const char* const kAbandoned = "abandoned";
 
-// Buffers of each inflating thread, kept from one entry to the next: a package holds thousands of entries, and
-// fresh buffers would cost a page fault for every few kilobytes of each.
-std::vector<char>& inputBuffer() {
-    thread_local std::vector<char> buffer(kInputChunk);
-    return buffer;
-}
+// A buffer of each inflating thread, kept from one entry to the next (a package holds thousands of entries) and
+// left uninitialised: a page costs only when a byte of it is used.
+class ScratchBuffer {
+public:
+    unsigned char* get(size_t size) {
+        if (size > m_size) {
+            m_data.reset(new unsigned char[size]);
+            m_size = size;
+        }
+        return m_data.get();
+    }
 
-std::vector<unsigned char>& outputBuffer() {
-    thread_local std::vector<unsigned char> buffer(kOutputChunk);
-    return buffer;
-}
+private:
+    std::unique_ptr<unsigned char[]> m_data;
+    size_t m_size = 0;
+};
+
+thread_local ScratchBuffer t_input;
+thread_local ScratchBuffer t_output;
 
 // Reads the next piece of the entry's bytes.
 class EntryReader {
 public:
-    EntryReader(int fd, int64_t offset, int64_t size) : m_fd(fd), m_offset(offset), m_left(size), m_buffer(inputBuffer()) {}
+    EntryReader(int fd, int64_t offset, int64_t size)
+        : m_fd(fd), m_offset(offset), m_left(size),
+          m_capacity(static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(kInputChunk)))),
+          m_buffer(reinterpret_cast<char*>(t_input.get(m_capacity))) {}
 
     bool done() const { return m_left == 0; }
     int64_t left() const { return m_left; }
 
     // The next piece; empty only when nothing is left. An error text when the file cannot give it.
     std::string_view next(std::string& error) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(m_left, static_cast<int64_t>(m_buffer.size())));
+        const size_t want = static_cast<size_t>(std::min<int64_t>(m_left, static_cast<int64_t>(m_capacity)));
         size_t got = 0;
         while (got < want) {
-            const ssize_t n = ::pread(m_fd, m_buffer.data() + got, want - got, static_cast<off_t>(m_offset + got));
+            const ssize_t n = ::pread(m_fd, m_buffer + got, want - got, static_cast<off_t>(m_offset + got));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 error = std::string("cannot read the package: ") + std::strerror(errno);
@@ -65,14 +76,15 @@ public:
         }
         m_offset += static_cast<int64_t>(got);
         m_left -= static_cast<int64_t>(got);
-        return {m_buffer.data(), got};
+        return {m_buffer, got};
     }
 
 private:
     int m_fd;
     int64_t m_offset;
     int64_t m_left;
-    std::vector<char>& m_buffer;
+    size_t m_capacity;
+    char* m_buffer;
 };
 
 InflateOutcome inflateWithZlib(int fd, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
@@ -82,7 +94,7 @@ InflateOutcome inflateWithZlib(int fd, int64_t offset, int64_t size, const std::
     if (inflateInit(&z) != Z_OK) return {"out of memory", 0};
     std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, inflateEnd);
     EntryReader reader(fd, offset, size);
-    std::vector<unsigned char>& buffer = outputBuffer();
+    unsigned char* const buffer = t_output.get(kOutputChunk);
     bool ended = false;
     while (!ended) {
         if (abandoned) return {kAbandoned, outcome.bytes};
@@ -93,16 +105,16 @@ InflateOutcome inflateWithZlib(int fd, int64_t offset, int64_t size, const std::
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
         z.avail_in = static_cast<uInt>(piece.size());
         do {
-            z.next_out = buffer.data();
-            z.avail_out = static_cast<uInt>(buffer.size());
+            z.next_out = buffer;
+            z.avail_out = static_cast<uInt>(kOutputChunk);
             const int rc = ::inflate(&z, Z_NO_FLUSH);
             if (rc == Z_NEED_DICT) return {"the stream needs a preset dictionary", outcome.bytes};
             if (rc == Z_DATA_ERROR) return {z.msg != nullptr ? z.msg : "invalid data", outcome.bytes};
             if (rc == Z_MEM_ERROR) return {"out of memory", outcome.bytes};
-            const size_t produced = buffer.size() - z.avail_out;
+            const size_t produced = kOutputChunk - z.avail_out;
             outcome.bytes += produced;
             if (outcome.bytes > kMaxEntryBytes) return {kTooLarge, outcome.bytes};
-            if (produced > 0) out({reinterpret_cast<const char*>(buffer.data()), produced});
+            if (produced > 0) out({reinterpret_cast<const char*>(buffer), produced});
             if (rc == Z_STREAM_END) {
                 ended = true;
                 break;
@@ -125,7 +137,7 @@ bool inflateWithIsal(int fd, int64_t offset, int64_t size, const std::function<v
     isal_inflate_init(state);
     state->crc_flag = ISAL_ZLIB;
     EntryReader reader(fd, offset, size);
-    std::vector<unsigned char>& buffer = outputBuffer();
+    unsigned char* const buffer = t_output.get(kOutputChunk);
     while (state->block_state != ISAL_BLOCK_FINISH) {
         if (abandoned) {
             outcome.error = kAbandoned;
@@ -141,17 +153,17 @@ bool inflateWithIsal(int fd, int64_t offset, int64_t size, const std::function<v
         state->next_in = reinterpret_cast<uint8_t*>(const_cast<char*>(piece.data()));
         state->avail_in = static_cast<uint32_t>(piece.size());
         do {
-            state->next_out = buffer.data();
-            state->avail_out = static_cast<uint32_t>(buffer.size());
+            state->next_out = buffer;
+            state->avail_out = static_cast<uint32_t>(kOutputChunk);
             const int rc = isal_inflate(state);
             if (rc != ISAL_DECOMP_OK) return false;
-            const size_t produced = buffer.size() - state->avail_out;
+            const size_t produced = kOutputChunk - state->avail_out;
             outcome.bytes += produced;
             if (outcome.bytes > kMaxEntryBytes) {
                 outcome.error = kTooLarge;
                 return false;
             }
-            if (produced > 0) out({reinterpret_cast<const char*>(buffer.data()), produced});
+            if (produced > 0) out({reinterpret_cast<const char*>(buffer), produced});
             if (state->block_state == ISAL_BLOCK_FINISH) break;
             if (produced == 0 && state->avail_in == 0) break;
         } while (state->avail_in > 0 || state->avail_out == 0);
@@ -173,16 +185,16 @@ enum class Whole { Done, Failed, TooLarge };
 Whole inflateWhole(int fd, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
                    InflateOutcome& outcome) {
     if (size > kWholeInput) return Whole::TooLarge;
-    thread_local std::vector<char> input;
-    thread_local std::vector<char> output;
     thread_local const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
         libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
     if (!decompressor) return Whole::TooLarge;
-    input.resize(static_cast<size_t>(kWholeInput));
-    output.resize(kWholeOutput);
+    char* const input = reinterpret_cast<char*>(t_input.get(static_cast<size_t>(size)));
+    // Sample data hardly shrinks; most entries fit in a few times their stream, and a larger one is streamed.
+    const size_t outputSize = std::clamp<size_t>(static_cast<size_t>(size) * 4, 64 * 1024, kWholeOutput);
+    char* const output = reinterpret_cast<char*>(t_output.get(outputSize));
     size_t got = 0;
     while (got < static_cast<size_t>(size)) {
-        const ssize_t n = ::pread(fd, input.data() + got, static_cast<size_t>(size) - got,
+        const ssize_t n = ::pread(fd, input + got, static_cast<size_t>(size) - got,
                                   static_cast<off_t>(offset) + static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
@@ -197,8 +209,8 @@ Whole inflateWhole(int fd, int64_t offset, int64_t size, const std::function<voi
     }
     size_t consumed = 0;
     size_t produced = 0;
-    const libdeflate_result rc = libdeflate_zlib_decompress_ex(decompressor.get(), input.data(), got, output.data(),
-                                                               output.size(), &consumed, &produced);
+    const libdeflate_result rc = libdeflate_zlib_decompress_ex(decompressor.get(), input, got, output, outputSize,
+                                                               &consumed, &produced);
     if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) return Whole::TooLarge;
     if (rc != LIBDEFLATE_SUCCESS) return Whole::Failed;
     if (consumed != got) {
@@ -206,7 +218,7 @@ Whole inflateWhole(int fd, int64_t offset, int64_t size, const std::function<voi
         return Whole::Failed;
     }
     outcome.bytes = produced;
-    if (produced > 0) out({output.data(), produced});
+    if (produced > 0) out({output, produced});
     return Whole::Done;
 }
 #endif
