@@ -71,6 +71,11 @@ public:
     // For the batch: fetch a URL into a file (by way of "<file>.part"). Throws HttpError on a request failure;
     // returns false when the file could not be written. Nothing exists under `file` after a failure.
     bool fetchToFile(const std::string& url, const std::string& file);
+    // For the batch: GET a URL, handing the body to `sink` piece by piece (false from the sink ends the transfer),
+    // with the progress fields kept and dldCancel honoured. Throws HttpError.
+    void fetchInto(const std::string& url, std::function<bool(std::string_view)> sink) {
+        m_http->get(url, transferTo(std::move(sink)));
+    }
     HttpClient& http() { return *m_http; }
     WorkerShared& shared() { return m_shared; }
     void logLine(const std::string& line);

@@ -25,6 +25,7 @@ struct WorkerShared {
     std::atomic<bool> appArchiveStored{false};
     std::atomic<bool> stopFlag{false};
     IniFile* profile = nullptr; // the manager profile, updated by the batch
+    std::string decimalSeparator = "."; // of the user's number format; set once at start-up
 };
 
 } // namespace k4m

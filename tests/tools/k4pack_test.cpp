@@ -99,7 +99,8 @@ TEST_F(K4packTest, TheToolBuildsListsVerifiesAndExtracts) {
 
 TEST_F(K4packTest, VerifyFindsEveryKindOfDamage) {
     std::string noise(20000, '\0');
-    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 11);
+    uint32_t x = 12345;
+    for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 23);
     const pack::RawEntry a = pack::entry("data\\a.txt", "aaaa");
     pack::RawEntry b = pack::entry("data\\b.bin", noise);
     const pack::RawEntry c = pack::entry("data\\c.txt", "cccc");
