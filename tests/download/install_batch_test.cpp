@@ -4,7 +4,9 @@
 #include "core/log.h"
 #include "download/install_batch.h"
 #include "download/tcv_dl_thread.h"
+#include "demo_content.h"
 #include "https_server.h"
+#include "vendor_content.h"
 #include "package_writer.h"
 #include "temp_dir.h"
 
@@ -252,6 +254,30 @@ TEST_F(InstallBatchTest, OfflineInstallationModeRequestsNothing) {
     runBatch();
     EXPECT_EQ(s.dState.load(), StatePending);
     EXPECT_TRUE(server.requests().empty());
+}
+
+// The demo vendor's packages are real ones: served by the vendor simulator, the 64-bit plug-in reached through
+// the download command's redirect, they install with their plug-in copy and the mono derivative of a sample.
+TEST_F(InstallBatchTest, TheDemoVendorsPackagesInstall) {
+    sim::makeDemoContent((dir / "vendor").string());
+    server.fallback(sim::contentFolder((dir / "vendor").string(), server.base()));
+    shared.installTargets.vst64Folder = (dir / "vst64").string();
+    shared.installTargets.installVST64 = true;
+    TcvDownload& plugin = slot(0, "soundk7_win64_1.0.3");
+    plugin.URL = server.base() + "/kd4_main.php?COM=13&DID=soundk7_win64_1.0.3";
+    plugin.Target = "WINVST64";
+    TcvDownload& sounds = slot(1, "brush_kits_sounds");
+    sounds.URL = server.base() + "/packages/brush_kits_sounds.cxp4";
+    runBatch();
+    EXPECT_EQ(worker->Errors.get(), "");
+    EXPECT_EQ(plugin.dState.load(), StateCompleted);
+    EXPECT_EQ(sounds.dState.load(), StateCompleted);
+    EXPECT_TRUE(fs::is_regular_file(dir / "vst64" / "soundK7.dll"));
+    EXPECT_EQ(profile.readString("General", "SK7_VST64", ""), (dir / "vst64" / "soundK7.dll").string());
+    const fs::path kit = dir / "data" / "data" / "sounds" / "brush_sounds";
+    EXPECT_TRUE(fs::is_regular_file(kit / "Kick CS _s01.wav"));
+    EXPECT_TRUE(fs::is_regular_file(kit / "Kick _c01.wav"));
+    EXPECT_TRUE(fs::is_regular_file(kit / "Snare.wav"));
 }
 
 TEST(InstallTargets, SoundsGoToThePreviousGenerationOnlyWhenChosenAndKnown) {

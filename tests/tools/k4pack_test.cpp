@@ -62,6 +62,15 @@ TEST_F(K4packTest, BuildsSortedEntriesWithBackslashesAndTheSameBytesEveryTime) {
     fs::create_symlink("/etc/passwd", src / "link.txt");
     const auto report = pack::buildPackage(src, dir / "p.cxp4", {6, false, 3});
     EXPECT_EQ(report.entries, 3);
+    writeFile(src / "data" / ".DS_Store", "finder"); // a line without data: the installer reads none
+    pack::buildPackage(src, dir / "finder.cxp4");
+    EXPECT_EQ(runChild({kK4pack, "verify", (dir / "finder.cxp4").string()}), 0);
+    ASSERT_EQ(runChild({kK4pack, "extract", (dir / "finder.cxp4").string(), (dir / "out").string()}), 0);
+    EXPECT_EQ(readFile(dir / "out" / "data" / "styles" / "b.sty"), "style");
+    EXPECT_FALSE(fs::exists(dir / "out" / "data" / ".DS_Store"));
+    fs::remove(src / "data" / ".DS_Store");
+    fs::remove(dir / "finder.cxp4");
+    fs::remove_all(dir / "out");
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"a.txt", "first"}, {"data\\sounds\\k.wav", std::string(70000, 'k')}, {"data\\styles\\b.sty", "style"}};
     EXPECT_EQ(readBack(dir / "p.cxp4"), expected);
