@@ -182,7 +182,12 @@ BuildReport buildPackage(const fs::path& folder, const fs::path& package, const 
             throw std::runtime_error("cannot write " + partial.string());
         }
     }
-    fs::rename(partial, package);
+    std::error_code ec;
+    fs::rename(partial, package, ec);
+    if (ec) {
+        fs::remove(partial);
+        throw std::runtime_error("cannot write " + package.string() + ": " + ec.message());
+    }
     report.entries = static_cast<int64_t>(sources.size());
     report.packageBytes = static_cast<int64_t>(fs::file_size(package));
     return report;
