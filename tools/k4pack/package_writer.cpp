@@ -248,6 +248,10 @@ BuildReport buildPackage(const std::vector<SourceFile>& all, const fs::path& pac
         entries.push_back(&e);
     }
 
+    const fs::path folder = package.parent_path().empty() ? fs::path(".") : package.parent_path();
+    if (!fs::is_directory(folder))
+        throw std::runtime_error("there is no folder " + folder.string() + " for the package");
+
     // Each stream is deflated into a file of its own first: the manifest, which comes first, holds the sizes.
     // Larger files start first so that the last one to finish is a small one.
     const Beside work(package, ".work");
