@@ -5,6 +5,7 @@
 #include "core/settings_keys.h"
 #include "download/file_sink.h"
 #include "download/http_client.h"
+#include "download/package_format.h"
 #include "download/package_installer.h"
 #include "download/tcv_dl_thread.h"
 #include "platform/atomic_file.h"
@@ -63,6 +64,15 @@ public:
 private:
     // One slot; false when the batch ends here (a cancel).
     bool work(TcvDownload& slot, int index) {
+        // The name makes the cached file's name; one that names a folder too could save, or take, a package
+        // anywhere.
+        if (slot.dName.find_first_of("/\\") != std::string::npos || !unsafeEntryPathReason(slot.dName).empty()) {
+            const std::string line = "ERROR: the package name " + slot.dName + " cannot name a file in the cache";
+            m_worker.logLine(line);
+            m_worker.addError(line);
+            slot.dState = StateFailed;
+            return true;
+        }
         const std::string local = m_targets.cacheFolder + "/" + slot.dName + (slot.SoundsOnly ? ".cxp3" : ".cxp4");
         const bool mayUseLocal = (!slot.NoCache && !m_shared.createOffline) || m_shared.offlineMode;
         std::error_code ec;

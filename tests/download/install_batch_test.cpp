@@ -204,6 +204,31 @@ TEST_F(InstallBatchTest, FailedRequestsFailTheirSlotAndLeaveNothingInTheCache) {
     EXPECT_NE(errors.find(" @ Downloading missing..."), std::string::npos);
 }
 
+TEST_F(InstallBatchTest, APackageNameThatLeavesTheCacheFailsItsSlotUnfetched) {
+    // The name makes the cached file's name: with a separator in it the batch would save, and take from the
+    // cache, a package anywhere.
+    writeFile(dir / "data" / "planted.cxp4", packageOf("planted"));
+    server.on("/p/ok.cxp4", answer::body(packageOf("ok")));
+    const char* const names[] = {"../escaped", "..\\escaped", "../planted", "sub/x"};
+    int i = 0;
+    for (const char* name : names) {
+        TcvDownload& s = slot(i++, name);
+        s.URL = server.base() + "/p/ok.cxp4";
+        s.NoCache = false;
+    }
+    TcvDownload& ok = slot(i, "ok");
+    runBatch();
+
+    for (int k = 0; k < i; ++k) EXPECT_EQ(worker->Downloads[static_cast<size_t>(k)].dState.load(), StateFailed) << k;
+    EXPECT_EQ(ok.dState.load(), StateCompleted);
+    EXPECT_EQ(requestsFor("ok"), 1u);
+    EXPECT_FALSE(installed("planted"));
+    EXPECT_FALSE(fs::exists(dir / "data" / "escaped.cxp4"));
+    EXPECT_FALSE(fs::exists(dir / "data" / "cache" / "sub"));
+    EXPECT_EQ(cacheFolderNames(), (std::vector<std::string>{"ok.cxp4"}));
+    EXPECT_NE(worker->Errors.get().find("../escaped"), std::string::npos);
+}
+
 TEST_F(InstallBatchTest, ACancelStopsTheTransferAndEndsTheBatch) {
     server.on("/p/slow.cxp4", answer::drip(server, packageOf("slow", 100000), 5ms, 20000));
     server.on("/p/next.cxp4", answer::body(packageOf("next")));

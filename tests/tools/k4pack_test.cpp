@@ -281,6 +281,20 @@ TEST_F(K4packTest, VerifyNamesTheFirstBadEntry) {
     EXPECT_EQ(runChild({kK4pack, "verify", (dir / "s.cxp4").string(), "--sounds-only"}), 0);
 }
 
+TEST_F(K4packTest, APackageThatIsNoFileIsRefusedAtOnce) {
+    // A pipe would block the open until a writer came; the other kinds open but are no package.
+    ASSERT_EQ(::mkfifo((dir / "fifo.cxp4").c_str(), 0644), 0);
+    fs::create_directory(dir / "folder.cxp4");
+    fs::create_symlink("/dev/zero", dir / "zero.cxp4");
+    for (const char* name : {"fifo.cxp4", "folder.cxp4", "zero.cxp4"}) {
+        for (const char* command : {"list", "verify", "extract"}) {
+            std::vector<std::string> args{kK4pack, command, (dir / name).string()};
+            if (std::string(command) == "extract") args.push_back((dir / "out").string());
+            EXPECT_EQ(runChild(args, {}, std::chrono::seconds(5)), 1) << name << " " << command;
+        }
+    }
+}
+
 TEST_F(K4packTest, BadUsageEndsWithStatusTwo) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{kK4pack},
