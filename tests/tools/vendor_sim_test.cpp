@@ -6,7 +6,8 @@
 #include "core/ini_file.h"
 #include "core/server_requests.h"
 #include "download/http_client.h"
-#include "download/package_format.h"
+#include "download/package_installer.h"
+#include "download/worker_shared.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +62,33 @@ protected:
     }
 
     k4m::IniFile fetchIni(const std::string& url) { return k4m::IniFile::fromText(fetch(url)); }
+
+    // Installs a fetched package the way the batch does, from its cache file, into folders of its own under
+    // `root`, with every plug-in format on; the error lines, or "not installed" when the installer failed.
+    std::string install(const k4m::TcvDownload& slot, const std::string& package, const fs::path& root) {
+        class Host : public k4m::InstallerHost {
+        public:
+            void log(const std::string&) override {}
+            void setLastAction(const std::string&) override {}
+            void addError(const std::string& line) override { errors += line + "\n"; }
+            std::string errors;
+        } host;
+        k4m::WorkerShared shared;
+        k4m::InstallTargets& t = shared.installTargets;
+        t.productFolder = (root / "product").string();
+        t.installerFolder = (root / "product" / "Installer").string();
+        t.commonAppDataFolder = (root / "common").string();
+        t.soundDataFolder = (root / "data").string();
+        t.cacheFolder = (root / "cache").string();
+        t.proToolsFolder = (root / "aax").string();
+        t.vst64Folder = (root / "vst64").string();
+        t.vst32Folder = (root / "vst32").string();
+        t.installAAX = t.installVST64 = t.installVST32 = true;
+        const fs::path file = root / "cache" / (slot.dName + (slot.SoundsOnly ? ".cxp3" : ".cxp4"));
+        k4m::test::writeFile(file, package);
+        const bool installed = k4m::installPackage(file.string(), k4m::packageSlotOf(slot), shared, host);
+        return installed ? host.errors : "not installed\n" + host.errors;
+    }
 
     const std::string eid = k4m::server::customerEid("DEMO-KEY");
     k4m::test::TempDir dir;
@@ -180,25 +208,28 @@ TEST_P(VendorSimDemoDownloads, EveryOfferedPackageReachesItsFile) {
                                                                 {"PLAYERS", UpToDate}}));
 
     std::set<std::string> targets, offered;
+    std::map<std::string, int> installedFiles;
+    int monoDerivatives = 0;
     int fromMirror = 0, throughScript = 0, previousGeneration = 0;
     for (int s = 0; s < next; ++s) {
         const k4m::TcvDownload& slot = slots[static_cast<size_t>(s)];
         SCOPED_TRACE(slot.dName + " " + slot.URL);
         targets.insert(slot.Target);
         offered.insert(slot.dName);
-        // A real package: long enough to be no error page, with a manifest that fits in it.
+        // A real package, long enough for the batch, that installs cleanly and writes files.
         const std::string package = fetch(slot.URL);
-        ASSERT_GE(package.size(), 800u);
-        const uint32_t length = static_cast<unsigned char>(package[0]) | static_cast<unsigned char>(package[1]) << 8 |
-                                static_cast<unsigned char>(package[2]) << 16 |
-                                static_cast<uint32_t>(static_cast<unsigned char>(package[3])) << 24;
-        ASSERT_LT(length, package.size() - 4);
-        const std::vector<std::string> lines = k4m::manifestLines(package.substr(4, length));
-        EXPECT_FALSE(lines.empty());
-        for (const std::string& line : lines) {
-            if (slot.SoundsOnly) {
-                EXPECT_EQ(line.rfind("data\\sounds\\", 0), 0u) << line;
-            }
+        EXPECT_GE(package.size(), 800u);
+        EXPECT_LT(package.size(), 1'000'000u);
+        const fs::path root = dir / "installed" / slot.dName;
+        EXPECT_EQ(install(slot, package, root), "");
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            if (!entry.is_regular_file() || entry.path().parent_path() == root / "cache") continue;
+            ++installedFiles[slot.Target];
+            monoDerivatives += entry.path().filename().string().find(" _c") != std::string::npos;
+        }
+        if (slot.Target == "WINVST64" || slot.Target == "WINVST32") {
+            const fs::path vst = root / (slot.Target == "WINVST64" ? "vst64" : "vst32");
+            EXPECT_TRUE(fs::exists(vst / "kandoro4.dll") || fs::exists(vst / "soundK7.dll"));
         }
         if (k4m::isFileHostingAddress(slot.URL)) {
             // A share link, a download page, then the file.
@@ -209,6 +240,9 @@ TEST_P(VendorSimDemoDownloads, EveryOfferedPackageReachesItsFile) {
         if (slot.SoundsOnly) ++previousGeneration;
     }
     EXPECT_EQ(targets, (std::set<std::string>{"MAIN", "WINVST64", "WINVST32", "AAX"}));
+    for (const std::string& target : targets)
+        EXPECT_GT(installedFiles[target], 0) << target;
+    EXPECT_GT(monoDerivatives, 0) << "a stereo sample whose mono copy the installer makes";
     EXPECT_EQ(fromMirror > 0, GetParam().dropboxReachable);
     EXPECT_GT(throughScript, 0);
     EXPECT_GT(previousGeneration, 0);

@@ -29,12 +29,11 @@ namespace fs = std::filesystem;
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: k4pack build FOLDER PACKAGE [--level N] [--sounds-only] [--threads N]\n"
-                 "       k4pack list PACKAGE\n"
-                 "       k4pack verify PACKAGE [--sounds-only]\n"
-                 "       k4pack extract PACKAGE FOLDER [--target T] [--sounds-only] [--inflater fastest|zlib] "
-                 "[--threads N]\n");
+    std::fprintf(stderr, "usage: k4pack build FOLDER PACKAGE [--level N] [--sounds-only] [--threads N]\n"
+                         "       k4pack list PACKAGE\n"
+                         "       k4pack verify PACKAGE [--sounds-only]\n"
+                         "       k4pack extract PACKAGE FOLDER [--target T] [--sounds-only] [--inflater fastest|zlib] "
+                         "[--threads N]\n");
     return 2;
 }
 
@@ -134,13 +133,14 @@ int list(const Arguments& a) {
     int64_t offset = header.payloadStart;
     for (const std::string& line : header.lines) {
         const std::string path(k4m::entryPathOf(line));
+        const std::string sizeText(k4m::sizeTextOf(line));
         if (!hasPayload(line, soundsOnly)) {
-            std::printf("%s\t-\tno data\n", line.c_str());
+            std::printf("%s\t%s\tno data\n", path.c_str(), sizeText.c_str());
             continue;
         }
-        const auto size = k4m::parseEntrySize(k4m::sizeTextOf(line));
-        if (!size) {
-            std::printf("%s\t?\tsize is not a number\n", path.c_str());
+        const auto size = k4m::parseEntrySize(sizeText);
+        if (!size || *size < 0) {
+            std::fprintf(stderr, "k4pack: %s: the size is not a number of bytes\n", line.c_str());
             return 1;
         }
         std::printf("%s\t%d\tat %lld\n", path.c_str(), *size, static_cast<long long>(offset));
@@ -192,6 +192,10 @@ int verify(const Arguments& a) {
         const auto size = k4m::parseEntrySize(k4m::sizeTextOf(line));
         if (!size || *size < 0) {
             std::fprintf(stderr, "k4pack: %s: the size is not a number of bytes\n", line.c_str());
+            return 1;
+        }
+        if (const std::string reason = k4m::unsafeEntryPathReason(k4m::entryPathOf(line)); !reason.empty()) {
+            std::fprintf(stderr, "k4pack: %s: the manager refuses this path: %s\n", line.c_str(), reason.c_str());
             return 1;
         }
         if (*size > header.fileSize - offset) {

@@ -35,15 +35,34 @@ struct BuildOptions {
 };
 
 struct BuildReport {
-    int64_t entries = 0;
-    int64_t inputBytes = 0;
+    int64_t entries = 0;    // manifest lines
+    int64_t inputBytes = 0; // bytes read from the source files
     int64_t packageBytes = 0;
 };
 
-// Packs every regular file under `folder` (sorted by path, entry paths relative to `folder` with backslashes)
-// into the package file `package`, streaming: memory stays small whatever the sizes. Symbolic links and other
-// non-regular files are left out; a ".DS_Store" file gets its manifest line but no data, as the installer reads
-// none. The package appears under its name only when complete. Throws std::runtime_error on failure.
+// One entry of a package and the file its data comes from.
+struct SourceFile {
+    std::string entryPath; // backslashes between folders
+    std::filesystem::path file;
+};
+
+// The regular files under `folder` as entries, sorted by entry path: the path relative to `folder` with
+// backslashes. Symbolic links and other non-regular files are left out, and so is `skip` (the package being
+// written, when it lies inside the folder). Throws std::runtime_error for a file name that cannot be an entry
+// (one holding a backslash, a "~", a ":" or a control character).
+std::vector<SourceFile> folderEntries(const std::filesystem::path& folder, const std::filesystem::path& skip = {});
+
+// Packs `entries`, in the order given, into the package file `package`, streaming: memory stays small whatever
+// the sizes. Entries are deflated side by side (options.threads), and the same entries give the same bytes
+// whatever the number of threads. With options.soundsOnly only entries under "data\sounds\" are packed. A
+// ".DS_Store" entry gets its manifest line but no data, as the installer reads none. The package appears under
+// its name only when complete; after a failure nothing is left under it or beside it. Throws
+// std::runtime_error on failure, also for an entry path the manager would refuse or misread, an entry path given
+// twice, a stream over 2 GB or a manifest over 4 MB.
+BuildReport buildPackage(const std::vector<SourceFile>& entries, const std::filesystem::path& package,
+                         const BuildOptions& options = {});
+
+// Packs every file of folderEntries(folder, package) into the package file `package`, as above.
 BuildReport buildPackage(const std::filesystem::path& folder, const std::filesystem::path& package,
                          const BuildOptions& options = {});
 

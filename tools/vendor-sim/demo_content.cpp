@@ -1,6 +1,5 @@
 #include "demo_content.h"
 
-
 #include "core/ini_file.h"
 #include "core/server_requests.h"
 #include "core/settings_keys.h"
@@ -9,9 +8,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -331,12 +331,39 @@ std::string manifestText(const DemoManifest& manifest) {
 // Bytes that deflate hardly at all, like recorded sound.
 std::string noise(size_t size, uint32_t seed) {
     std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 23);
+    for (char& c : bytes)
+        c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 23);
     return bytes;
 }
 
+// A short drum hit as a 16-bit two-channel 44.1 kHz WAV file: a falling tone under a burst of noise, both
+// dying away, the right channel a little quieter than the left.
+std::string drumHit(size_t frames, double pitchHz, uint32_t seed) {
+    auto le = [](uint32_t value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>((value >> (8 * i)) & 0xff);
+        return out;
+    };
+    const uint32_t dataBytes = static_cast<uint32_t>(frames * 4);
+    std::string wav = "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(44100, 4) +
+                      le(44100 * 4, 4) + le(4, 2) + le(16, 2) + "data" + le(dataBytes, 4);
+    double phase = 0;
+    for (size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / 44100;
+        phase += 2 * 3.14159265358979 * pitchHz * (1 + 2 * std::exp(-t * 40)) / 44100;
+        seed = seed * 1103515245 + 12345;
+        const double hiss = (static_cast<double>((seed >> 16) & 0x7fff) / 16384 - 1) * std::exp(-t * 60);
+        const double left = 0.7 * std::sin(phase) * std::exp(-t * 12) + 0.3 * hiss;
+        wav += le(static_cast<uint16_t>(static_cast<int16_t>(left * 30000)), 2);
+        wav += le(static_cast<uint16_t>(static_cast<int16_t>(left * 24000)), 2);
+    }
+    return wav;
+}
+
 std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -361,8 +388,8 @@ std::string demoPackageBytes(const DemoPackage& p) {
         entries.push_back(pack::entry("Kandoro 4.app\\Contents\\MacOS\\Kandoro 4", noise(4000, seed)));
     } else if (std::find(p.flags.begin(), p.flags.end(), std::string_view("IsSoundSet=1")) != p.flags.end()) {
         const std::string kit = "data\\sounds\\" + name + "\\";
-        entries.push_back(pack::entry(kit + "Kick CS _s01.wav", noise(8000, seed)));
-        entries.push_back(pack::entry(kit + "Snare.WAV", noise(4000, seed + 1)));
+        entries.push_back(pack::entry(kit + "Kick CS _s01.wav", drumHit(4000, 60, seed)));
+        entries.push_back(pack::entry(kit + "Snare.WAV", drumHit(2500, 190, seed + 1)));
         if (!p.convert) entries.push_back(pack::entry("data\\kits\\" + name + ".kit", about));
     } else {
         entries.push_back(pack::entry("data\\styles\\" + name + ".sty", about + noise(2000, seed)));
