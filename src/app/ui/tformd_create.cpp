@@ -7,12 +7,14 @@
 #include "core/settings_keys.h"
 #include "core/text_file.h"
 #include "core/text_util.h"
+#include "download/install_batch.h"
 #include "platform/atomic_file.h"
 #include "platform/leftover_files.h"
 #include "platform/user_folders.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QStyle>
 #include <filesystem>
@@ -76,7 +78,9 @@ void TformD::FormCreate() {
     http.connectTimeoutSeconds = Server.connectTimeoutSeconds;
     http.stallTimeoutSeconds = Server.stallTimeoutSeconds;
     m_httpSettings = http;
+    Shared.decimalSeparator = QLocale::system().decimalPoint().toStdString();
     Worker = std::make_unique<TcvDLThread>(Shared, &log, http);
+    Worker->setBatchRunner(runInstallBatch);
     Worker->Start();
 
     // 5. Probe a well-known site: without an answer there is no Internet for this manager.
