@@ -132,6 +132,9 @@ private:
         m_worker.dldName.set(slot.ProductName);
         slot.URL = httpsOnly(slot.URL);
 
+        // The installation start made the cache folder; one that went since is made again.
+        std::error_code ec;
+        fs::create_directories(m_targets.cacheFolder, ec);
         FileSink sink(local); // removes its partial file unless committed
         std::optional<std::string> failure;
         try {

@@ -94,15 +94,7 @@ public:
     Inflated takeFront() {
         std::unique_lock lock(m_mutex);
         Item& item = m_window.front();
-        while (!item.done) {
-            if (Item* job = claim()) {
-                lock.unlock();
-                run(*job);
-                lock.lock();
-            } else {
-                m_changed.wait(lock);
-            }
-        }
+        while (!item.done) workOrWait(lock);
         return std::move(item.result);
     }
 
@@ -145,17 +137,20 @@ private:
         return nullptr;
     }
 
+    // Inflates the next entry that may start, or waits for a change; with the lock held.
+    void workOrWait(std::unique_lock<std::mutex>& lock) {
+        if (Item* job = claim()) {
+            lock.unlock();
+            run(*job);
+            lock.lock();
+        } else {
+            m_changed.wait(lock);
+        }
+    }
+
     void helperLoop() {
         std::unique_lock lock(m_mutex);
-        while (!m_stopping) {
-            if (Item* job = claim()) {
-                lock.unlock();
-                run(*job);
-                lock.lock();
-            } else {
-                m_changed.wait(lock);
-            }
-        }
+        while (!m_stopping) workOrWait(lock);
     }
 
     // Inflates one entry; the item stays in the window until it is done (only the installing thread pops, and

@@ -1,12 +1,14 @@
 // The installation batch (command 3 of the worker) against a real HTTPS server, real packages and real folders.
 #include "core/ini_file.h"
 #include "core/log.h"
+#include "demo_content.h"
 #include "download/file_sink.h"
 #include "download/install_batch.h"
 #include "download/tcv_dl_thread.h"
 #include "https_server.h"
 #include "package_writer.h"
 #include "temp_dir.h"
+#include "vendor_content.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -26,6 +28,7 @@ using test::writeFile;
 using ::testing::ElementsAre;
 using ::testing::Eq;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
 
 // A package of exactly `total` bytes with one entry, "data\styles\<style>.sty", whose bytes begin with `text`.
@@ -111,6 +114,15 @@ protected:
     size_t requestsFor(const std::string& path) const {
         const auto r = server.requests();
         return static_cast<size_t>(std::count(r.begin(), r.end(), path));
+    }
+    // Every name in the cache folder, sorted: partial or temporary files would show here.
+    std::vector<std::string> cacheFiles() const {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(shared.installTargets.cacheFolder, ec))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
     int recordedVersion(const std::string& name) const { return profile.readInteger("Packages", name, -1); }
     bool logged(const std::string& line) const {
@@ -330,7 +342,7 @@ TEST_P(AnswerSize, BelowEightHundredBytesIsAnInvalidDownloadSavedAsErrorTxt) {
     } else {
         EXPECT_EQ(slot.dState, StateFailed);
         EXPECT_EQ(readFile(errorFile()), bytes);
-        EXPECT_FALSE(fs::exists(cached("small")));
+        EXPECT_THAT(cacheFiles(), IsEmpty());
         EXPECT_FALSE(fs::exists(installed("small")));
         EXPECT_EQ(worker->Errors.get(), "\r\nInvalid download!");
         EXPECT_TRUE(logged("Invalid download!"));
@@ -380,11 +392,12 @@ TEST_P(FailedRequest, FailsItsSlotLeavesNothingInTheCacheAndTheBatchGoesOn) {
         EXPECT_EQ(errors, std::string("\r\nERROR: ") + c.message + suffix);
     }
     EXPECT_TRUE(logged(errors.substr(2)));
-    EXPECT_FALSE(fs::exists(FileSink::partPath(cached("bad"))));
-    if (c.olderCached)
+    if (c.olderCached) {
+        EXPECT_THAT(cacheFiles(), ElementsAre("bad.cxp4", "good.cxp4"));
         EXPECT_EQ(readFile(cached("bad")), older);
-    else
-        EXPECT_FALSE(fs::exists(cached("bad")));
+    } else {
+        EXPECT_THAT(cacheFiles(), ElementsAre("good.cxp4"));
+    }
     EXPECT_FALSE(fs::exists(installed("bad")));
     EXPECT_EQ(recordedVersion("bad"), -1);
     EXPECT_EQ(bad.Downloaded, 0);
@@ -399,9 +412,19 @@ INSTANTIATE_TEST_SUITE_P(
                        "", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(InstallBatchTest, AMissingCacheFolderFailsTheSlotWithoutARequest) {
+TEST_F(InstallBatchTest, AMissingCacheFolderIsMadeAgain) {
     serve("pkg", "served");
     fs::remove_all(shared.installTargets.cacheFolder);
+    TcvDownload& slot = addSlot("pkg");
+    runBatch();
+    EXPECT_EQ(slot.dState, StateCompleted);
+    EXPECT_THAT(cacheFiles(), ElementsAre("pkg.cxp4"));
+}
+
+TEST_F(InstallBatchTest, ACacheFolderThatCannotBeWrittenFailsTheSlotWithoutARequest) {
+    serve("pkg", "served");
+    fs::remove_all(shared.installTargets.cacheFolder);
+    writeFile(shared.installTargets.cacheFolder, "a file where the folder belongs");
     TcvDownload& slot = addSlot("pkg");
     runBatch();
     EXPECT_EQ(slot.dState, StateFailed);
@@ -451,6 +474,30 @@ TEST_F(InstallBatchTest, AProfileThatCannotBeSavedCostsTheRecordNotTheInstallati
     EXPECT_EQ(worker->Errors.get(), "");
 }
 
+// The demo vendor's packages are real ones: served by the vendor simulator, the 64-bit plug-in reached through
+// the download command's redirect, they install with their plug-in copy and the mono derivative of a sample.
+TEST_F(InstallBatchTest, TheDemoVendorsPackagesInstall) {
+    sim::makeDemoContent((dir / "vendor").string());
+    server.fallback(sim::contentFolder((dir / "vendor").string(), server.base()));
+    shared.installTargets.vst64Folder = (dir / "vst64").string();
+    shared.installTargets.installVST64 = true;
+    TcvDownload& plugin = addSlot("soundk7_win64_1.0.3");
+    plugin.URL = server.base() + "/kd4_main.php?COM=13&DID=soundk7_win64_1.0.3";
+    plugin.Target = "WINVST64";
+    TcvDownload& sounds = addSlot("brush_kits_sounds");
+    sounds.URL = server.base() + "/packages/brush_kits_sounds.cxp4";
+    runBatch();
+    EXPECT_EQ(worker->Errors.get(), "");
+    EXPECT_EQ(plugin.dState, StateCompleted);
+    EXPECT_EQ(sounds.dState, StateCompleted);
+    EXPECT_TRUE(fs::is_regular_file(dir / "vst64" / "soundK7.dll"));
+    EXPECT_EQ(profile.readString("General", "SK7_VST64", ""), (dir / "vst64" / "soundK7.dll").string());
+    const fs::path kit = dir / "data" / "data" / "sounds" / "brush_sounds";
+    EXPECT_TRUE(fs::is_regular_file(kit / "Kick CS _s01.wav"));
+    EXPECT_TRUE(fs::is_regular_file(kit / "Kick _c01.wav"));
+    EXPECT_TRUE(fs::is_regular_file(kit / "Snare.wav"));
+}
+
 // ---- cancel ----
 
 TEST_F(InstallBatchTest, CancelMidTransferLeavesNoFileKeepsTheSlotDownloadingAndEndsTheBatch) {
@@ -474,8 +521,7 @@ TEST_F(InstallBatchTest, CancelMidTransferLeavesNoFileKeepsTheSlotDownloadingAnd
     EXPECT_EQ(requestsFor("/next"), 0u);
     EXPECT_EQ(worker->LastAction.get(), "Cancelled Download");
     EXPECT_EQ(worker->Errors.get(), "");
-    EXPECT_FALSE(fs::exists(cached("big")));
-    EXPECT_FALSE(fs::exists(FileSink::partPath(cached("big"))));
+    EXPECT_THAT(cacheFiles(), IsEmpty());
     EXPECT_FALSE(fs::exists(errorFile()));
     EXPECT_FALSE(worker->dldActive);
     EXPECT_EQ(recordedVersion("big"), -1);

@@ -438,7 +438,8 @@ TEST_F(PackageInstallerTest, HostilePackagesFailWithoutTouchingAnythingOutside) 
         bool okFirst = true; // the good entry comes first and is installed
     };
     std::string noise(10000, '\0');
-    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+    uint32_t x = 12345;
+    for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 23);
     const std::string full = rawPackage({ok, entry("data\\x.txt", noise)});
     const Case cases[] = {
         {"parent folder", rawPackage({ok, evil("..\\..\\..\\outside\\evil.txt")})},

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -107,36 +108,43 @@ int build(const Arguments& a) {
     }
 }
 
-int list(const Arguments& a) {
-    if (a.positional.size() != 1) return usage();
-    const File file(a.positional[0]);
+// The manifest of the package; nullopt, with the reason printed, when it cannot be read.
+std::optional<k4m::PackageHeader> headerOf(const std::string& path, File& file) {
     if (file.fd() < 0) {
-        std::fprintf(stderr, "k4pack: cannot open %s: %s\n", a.positional[0].c_str(), std::strerror(errno));
-        return 1;
+        std::fprintf(stderr, "k4pack: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+        return std::nullopt;
     }
     try {
-        const k4m::PackageHeader header = k4m::readPackageHeader(file.fd());
-        const bool soundsOnly = soundsOnlyPackage(a.positional[0], a);
-        int64_t offset = header.payloadStart;
-        for (const std::string& line : header.lines) {
-            const std::string path(k4m::entryPathOf(line));
-            if (!hasPayload(line, soundsOnly)) {
-                std::printf("%s\t-\tno data\n", line.c_str());
-                continue;
-            }
-            const auto size = k4m::parseEntrySize(k4m::sizeTextOf(line));
-            if (!size) {
-                std::printf("%s\t?\tsize is not a number\n", path.c_str());
-                return 1;
-            }
-            std::printf("%s\t%d\tat %lld\n", path.c_str(), *size, static_cast<long long>(offset));
-            offset += *size;
-        }
-        return 0;
+        return k4m::readPackageHeader(file.fd());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "k4pack: %s\n", e.what());
-        return 1;
+        return std::nullopt;
     }
+}
+
+int list(const Arguments& a) {
+    if (a.positional.size() != 1) return usage();
+    File file(a.positional[0]);
+    const std::optional<k4m::PackageHeader> read = headerOf(a.positional[0], file);
+    if (!read) return 1;
+    const k4m::PackageHeader& header = *read;
+    const bool soundsOnly = soundsOnlyPackage(a.positional[0], a);
+    int64_t offset = header.payloadStart;
+    for (const std::string& line : header.lines) {
+        const std::string path(k4m::entryPathOf(line));
+        if (!hasPayload(line, soundsOnly)) {
+            std::printf("%s\t-\tno data\n", line.c_str());
+            continue;
+        }
+        const auto size = k4m::parseEntrySize(k4m::sizeTextOf(line));
+        if (!size) {
+            std::printf("%s\t?\tsize is not a number\n", path.c_str());
+            return 1;
+        }
+        std::printf("%s\t%d\tat %lld\n", path.c_str(), *size, static_cast<long long>(offset));
+        offset += *size;
+    }
+    return 0;
 }
 
 // Inflates `size` bytes at `offset` with zlib, in pieces; an error text, empty when the stream ends exactly there
@@ -170,45 +178,38 @@ std::string checkStream(int fd, int64_t offset, int64_t size) {
 
 int verify(const Arguments& a) {
     if (a.positional.size() != 1) return usage();
-    const File file(a.positional[0]);
-    if (file.fd() < 0) {
-        std::fprintf(stderr, "k4pack: cannot open %s: %s\n", a.positional[0].c_str(), std::strerror(errno));
-        return 1;
-    }
-    try {
-        const k4m::PackageHeader header = k4m::readPackageHeader(file.fd());
-        const bool soundsOnly = soundsOnlyPackage(a.positional[0], a);
-        int64_t offset = header.payloadStart;
-        int64_t entries = 0;
-        for (const std::string& line : header.lines) {
-            if (!hasPayload(line, soundsOnly)) continue;
-            const auto size = k4m::parseEntrySize(k4m::sizeTextOf(line));
-            if (!size || *size < 0) {
-                std::fprintf(stderr, "k4pack: %s: the size is not a number of bytes\n", line.c_str());
-                return 1;
-            }
-            if (*size > header.fileSize - offset) {
-                std::fprintf(stderr, "k4pack: %s: the stream reaches beyond the end of the package\n", line.c_str());
-                return 1;
-            }
-            if (const std::string error = checkStream(file.fd(), offset, *size); !error.empty()) {
-                std::fprintf(stderr, "k4pack: %s: %s\n", line.c_str(), error.c_str());
-                return 1;
-            }
-            offset += *size;
-            ++entries;
-        }
-        if (offset != header.fileSize) {
-            std::fprintf(stderr, "k4pack: %lld bytes after the last stream\n",
-                         static_cast<long long>(header.fileSize - offset));
+    File file(a.positional[0]);
+    const std::optional<k4m::PackageHeader> read = headerOf(a.positional[0], file);
+    if (!read) return 1;
+    const k4m::PackageHeader& header = *read;
+    const bool soundsOnly = soundsOnlyPackage(a.positional[0], a);
+    int64_t offset = header.payloadStart;
+    int64_t entries = 0;
+    for (const std::string& line : header.lines) {
+        if (!hasPayload(line, soundsOnly)) continue;
+        const auto size = k4m::parseEntrySize(k4m::sizeTextOf(line));
+        if (!size || *size < 0) {
+            std::fprintf(stderr, "k4pack: %s: the size is not a number of bytes\n", line.c_str());
             return 1;
         }
-        std::printf("%lld streams good\n", static_cast<long long>(entries));
-        return 0;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "k4pack: %s\n", e.what());
+        if (*size > header.fileSize - offset) {
+            std::fprintf(stderr, "k4pack: %s: the stream reaches beyond the end of the package\n", line.c_str());
+            return 1;
+        }
+        if (const std::string error = checkStream(file.fd(), offset, *size); !error.empty()) {
+            std::fprintf(stderr, "k4pack: %s: %s\n", line.c_str(), error.c_str());
+            return 1;
+        }
+        offset += *size;
+        ++entries;
+    }
+    if (offset != header.fileSize) {
+        std::fprintf(stderr, "k4pack: %lld bytes after the last stream\n",
+                     static_cast<long long>(header.fileSize - offset));
         return 1;
     }
+    std::printf("%lld streams good\n", static_cast<long long>(entries));
+    return 0;
 }
 
 class PrintingHost : public k4m::InstallerHost {

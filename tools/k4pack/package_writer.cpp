@@ -130,12 +130,15 @@ BuildReport buildPackage(const fs::path& folder, const fs::path& package, const 
     if (!fs::is_directory(folder)) throw std::runtime_error(folder.string() + " is not a folder");
     const std::vector<Source> sources = collect(folder, options.soundsOnly);
     const WorkFolder work(package);
+    // The installer reads no data for a finder store file: it gets its manifest line and no stream.
+    auto finderStore = [](const Source& s) { return fs::path(s.file).filename() == ".DS_Store"; };
     std::vector<int64_t> sizes(sources.size(), 0);
     std::atomic<size_t> next{0};
     std::mutex failureLock;
     std::string failure;
     auto compressAll = [&] {
         for (size_t i; (i = next++) < sources.size();) {
+            if (finderStore(sources[i])) continue;
             try {
                 sizes[i] = compressFile(sources[i].file, work.path() / std::to_string(i), options.level);
             } catch (const std::exception& e) {
@@ -168,6 +171,7 @@ BuildReport buildPackage(const fs::path& folder, const fs::path& package, const 
         out << lengthBytes(static_cast<uint32_t>(manifest.size())) << manifest;
         std::vector<char> buffer(kChunk);
         for (size_t i = 0; i < sources.size(); ++i) {
+            if (finderStore(sources[i])) continue;
             std::ifstream in(work.path() / std::to_string(i), std::ios::binary);
             while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
                 out.write(buffer.data(), in.gcount());
@@ -178,7 +182,12 @@ BuildReport buildPackage(const fs::path& folder, const fs::path& package, const 
             throw std::runtime_error("cannot write " + partial.string());
         }
     }
-    fs::rename(partial, package);
+    std::error_code ec;
+    fs::rename(partial, package, ec);
+    if (ec) {
+        fs::remove(partial);
+        throw std::runtime_error("cannot write " + package.string() + ": " + ec.message());
+    }
     report.entries = static_cast<int64_t>(sources.size());
     report.packageBytes = static_cast<int64_t>(fs::file_size(package));
     return report;

@@ -42,8 +42,8 @@ struct BuildReport {
 
 // Packs every regular file under `folder` (sorted by path, entry paths relative to `folder` with backslashes)
 // into the package file `package`, streaming: memory stays small whatever the sizes. Symbolic links and other
-// non-regular files are left out. The package appears under its name only when complete. Throws
-// std::runtime_error on failure.
+// non-regular files are left out; a ".DS_Store" file gets its manifest line but no data, as the installer reads
+// none. The package appears under its name only when complete. Throws std::runtime_error on failure.
 BuildReport buildPackage(const std::filesystem::path& folder, const std::filesystem::path& package,
                          const BuildOptions& options = {});
 

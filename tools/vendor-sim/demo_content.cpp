@@ -1,11 +1,16 @@
 #include "demo_content.h"
 
+
 #include "core/ini_file.h"
 #include "core/server_requests.h"
 #include "core/settings_keys.h"
 #include "core/version.h"
+#include "package_writer.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -323,6 +328,49 @@ std::string manifestText(const DemoManifest& manifest) {
     return text;
 }
 
+// Bytes that deflate hardly at all, like recorded sound.
+std::string noise(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 23);
+    return bytes;
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A real, small package of the kind the target asks for: plug-in binaries, an AAX bundle, sound samples (a
+// stereo one with its mono derivative made on installation), or styles.
+std::string demoPackageBytes(const DemoPackage& p) {
+    const std::string id = p.id;
+    const std::string name = lower(id);
+    const std::string target = p.target;
+    const auto seed = static_cast<uint32_t>(std::hash<std::string>{}(id));
+    const std::string binary = id.rfind("SK7", 0) == 0 ? "soundK7.dll" : "kandoro4.dll";
+    std::vector<pack::RawEntry> entries;
+    const std::string about = std::string(p.name) + ", version " + std::to_string(p.version) + "\r\n";
+    if (target == "WINVST64" || target == "WINVST32") {
+        const std::string bits = target == "WINVST64" ? "64" : "32";
+        entries.push_back(pack::entry("bin\\" + bits + "\\" + binary, "MZ" + noise(6000, seed)));
+        entries.push_back(pack::entry("bin\\" + bits + "\\readme.txt", about));
+    } else if (target == "AAX") {
+        entries.push_back(pack::entry("Kandoro4.aaxplugin\\Contents\\x64\\Kandoro4.aaxplugin", noise(6000, seed)));
+        entries.push_back(pack::entry("Kandoro4.aaxplugin\\Contents\\Info.plist", about));
+    } else if (target == "MACAPP" || target == "MACPL") {
+        entries.push_back(pack::entry("Kandoro 4.app\\Contents\\MacOS\\Kandoro 4", noise(4000, seed)));
+    } else if (std::find(p.flags.begin(), p.flags.end(), std::string_view("IsSoundSet=1")) != p.flags.end()) {
+        const std::string kit = "data\\sounds\\" + name + "\\";
+        entries.push_back(pack::entry(kit + "Kick CS _s01.wav", noise(8000, seed)));
+        entries.push_back(pack::entry(kit + "Snare.WAV", noise(4000, seed + 1)));
+        if (!p.convert) entries.push_back(pack::entry("data\\kits\\" + name + ".kit", about));
+    } else {
+        entries.push_back(pack::entry("data\\styles\\" + name + ".sty", about + noise(2000, seed)));
+        entries.push_back(pack::entry("data\\players\\" + name + ".ply", about));
+    }
+    return pack::rawPackage(entries);
+}
+
 // The package's file and the ways to it, named as the vendor names them: plug-in binaries carry the product
 // version unless they say otherwise, previous-generation packages end in ".cxp3".
 void writePackageFiles(const fs::path& folder, const DemoManifest& manifest, const DemoPackage& p) {
@@ -333,8 +381,7 @@ void writePackageFiles(const fs::path& folder, const DemoManifest& manifest, con
     const std::string stem = location.substr(2) + suffix;
     const std::string packagePath = "/packages/" + stem + (p.convert ? ".cxp3" : ".cxp4");
 
-    write(folder / packagePath.substr(1), "Kandoro 4 demo package " + std::string(p.id) + " version " +
-                                              std::to_string(p.version) + " (placeholder)\r\n");
+    write(folder / packagePath.substr(1), demoPackageBytes(p));
     if (location[0] == '3') write(folder / "kd4_main" / "COM13" / stem, redirectTo(packagePath));
     if (p.dropbox != nullptr) {
         // The mirror answers like a file-hosting service: a share link that redirects to a download page

@@ -153,6 +153,10 @@ public:
     void Label8Click();
     void Label9Click();
 
+    // Hands the worker what an installation run needs (folders, format switches, offline modes, profile); the
+    // installation start calls it just before it posts the batch.
+    void prepareInstallationRun();
+
 signals:
     // Connect has started (by a click or by EMBED).
     void connectStarted();
