@@ -5,6 +5,7 @@
 #include "core/settings_keys.h"
 #include "core/text_util.h"
 #include "download/file_sink.h"
+#include "download/package_format.h"
 #include "download/package_installer.h"
 #include "download/tcv_dl_thread.h"
 #include "platform/atomic_file.h"
@@ -43,10 +44,10 @@ private:
     TcvDLThread& m_worker;
 };
 
-// The package id names a file in the cache folder: one that could name a file elsewhere is refused.
+// The package name makes the cached file's name: one that names a folder too could save, or take, a package
+// anywhere.
 bool namesAFile(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos &&
-           name.find('\0') == std::string::npos;
+    return name.find_first_of("/\\") == std::string::npos && unsafeEntryPathReason(name).empty();
 }
 
 class Batch {
@@ -84,8 +85,13 @@ private:
 
     // One slot; false when the batch ends with it.
     bool process(TcvDownload& slot, int index) {
-        if (m_targets.cacheFolder.empty() || !namesAFile(slot.dName)) {
-            fail(slot, "ERROR: No cache file for the package [" + slot.dName + "]");
+        if (!namesAFile(slot.dName)) {
+            fail(slot, "ERROR: the package name " + slot.dName + " cannot name a file in the cache");
+            return true;
+        }
+        // Without a data folder, the cache would begin at the root of the file system.
+        if (m_targets.cacheFolder.empty()) {
+            fail(slot, "ERROR: there is no cache folder for the package " + slot.dName);
             return true;
         }
         const std::string local = joinPath(m_targets.cacheFolder, slot.dName + (slot.SoundsOnly ? ".cxp3" : ".cxp4"));

@@ -136,26 +136,27 @@ void copyIntoPlace(int fd, const fs::path& target) {
     writeBeside(target, [&](int to) { copyAll(fd, to, target.string()); });
 }
 
-void writeMonoDerivative(const fs::path& source, const fs::path& target) {
+void writeMonoDerivative(const fs::path& source, const std::string& stagingFolder, const fs::path& target) {
     const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (from < 0) throw lastError("cannot read " + source.string());
     try {
-        writeBeside(target, [&](int to) {
-            std::vector<char> in(kChunk);
-            std::vector<char> out;
-            out.reserve(kChunk / 2 + 2);
-            off_t offset = 0;
-            for (;;) {
-                const size_t n = readSome(from, in.data(), in.size(), offset);
-                if (n == 0) return;
-                out.clear();
-                // Bytes 0-1 of every four are kept; the phase carries over from one piece to the next.
-                for (size_t i = 0; i < n; ++i)
-                    if (((static_cast<uint64_t>(offset) + i) & 3) < 2) out.push_back(in[i]);
-                if (!writeFully(to, {out.data(), out.size()})) throw lastError("cannot write " + target.string());
-                offset += static_cast<off_t>(n);
-            }
-        });
+        StagedFile staged(stagingFolder);
+        std::vector<char> in(kChunk);
+        std::vector<char> out;
+        out.reserve(kChunk / 2 + 2);
+        off_t offset = 0;
+        for (;;) {
+            const size_t n = readSome(from, in.data(), in.size(), offset);
+            if (n == 0) break;
+            out.clear();
+            // Bytes 0-1 of every four are kept; the phase carries over from one piece to the next.
+            for (size_t i = 0; i < n; ++i)
+                if (((static_cast<uint64_t>(offset) + i) & 3) < 2) out.push_back(in[i]);
+            if (!staged.write({out.data(), out.size()})) throw lastError("cannot write " + target.string());
+            offset += static_cast<off_t>(n);
+        }
+        if (!staged.finish()) throw lastError("cannot write " + target.string());
+        staged.moveTo(target);
     } catch (...) {
         ::close(from);
         throw;

@@ -43,7 +43,9 @@ std::filesystem::path placeInside(const std::string& folder, const std::string& 
 void copyIntoPlace(int fd, const std::filesystem::path& target);
 
 // Writes the first channel of the 16-bit two-channel sample file `source` to `target` (bytes 0-1, 4-5, 8-9 and
-// so on), streaming, by way of a temporary file beside the target. Throws std::system_error.
-void writeMonoDerivative(const std::filesystem::path& source, const std::filesystem::path& target);
+// so on), streaming, by way of a StagedFile in `stagingFolder` (the destination folder, where the start-up finds
+// what a killed run left). Throws std::system_error.
+void writeMonoDerivative(const std::filesystem::path& source, const std::string& stagingFolder,
+                         const std::filesystem::path& target);
 
 } // namespace k4m

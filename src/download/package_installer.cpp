@@ -5,6 +5,7 @@
 #include "download/entry_inflater.h"
 #include "download/entry_plan.h"
 #include "download/installed_file.h"
+#include "download/package_format.h"
 #include "download/worker_shared.h"
 
 #include <cerrno>
@@ -326,19 +327,32 @@ private:
             return; // nothing was written to derive from or copy
         }
         if (e.fullPath.find(" _s") != std::string::npos && e.fullPath.find(" CS ") != std::string::npos)
-            makeMonoDerivative(e.fullPath);
+            makeMonoDerivative(e);
         const std::string name = fileNameOf(e.fullPath);
         if (name == "kandoro4.dll") copyPlugin(e.fullPath, "kandoro4.dll", profile::VST64, profile::VST32);
         if (name == "soundK7.dll") copyPlugin(e.fullPath, "soundK7.dll", profile::SK7_VST64, profile::SK7_VST32);
     }
 
-    void makeMonoDerivative(const std::string& source) {
-        m_host.setLastAction("CSTOCM [" + source + "]");
-        const std::string derived = monoDerivativePath(source);
+    void makeMonoDerivative(const PlannedEntry& e) {
+        m_host.setLastAction("CSTOCM [" + e.fullPath + "]");
+        const std::string derived = monoDerivativePath(e.fullPath);
+        // The markers may sit in the destination's own name, and removing " CS" turns a folder ". CS." into "..":
+        // the derived path is held to the rules of an entry path under the same folder.
+        const std::string inside = e.folder + "/";
+        if (derived.compare(0, inside.size(), inside) != 0 ||
+            !unsafeEntryPathReason(derived.substr(inside.size())).empty())
+            throw PackageFailure{e.fullPath, "the mono derivative " + derived + " would leave its folder"};
+        fs::path place;
+        try {
+            // Its folder is not the one the source was written through, so it is checked for links on its own.
+            place = placeInside(e.folder, derived.substr(inside.size()));
+        } catch (const UnsafeEntryName& ex) {
+            throw PackageFailure{e.fullPath, ex.what()};
+        }
         std::error_code ec;
-        if (fs::symlink_status(derived, ec).type() != fs::file_type::not_found) return;
-        m_host.log("Extracting " + fileNameOf(source) + "...");
-        writeMonoDerivative(source, derived);
+        if (fs::symlink_status(place, ec).type() != fs::file_type::not_found) return;
+        m_host.log("Extracting " + fileNameOf(e.fullPath) + "...");
+        writeMonoDerivative(e.fullPath, e.folder, place);
     }
 
     void copyPlugin(const std::string& installed, const std::string& fileName, const TextKey& key64,

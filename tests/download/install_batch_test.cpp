@@ -433,15 +433,41 @@ TEST_F(InstallBatchTest, ACacheFolderThatCannotBeWrittenFailsTheSlotWithoutARequ
               "\r\nERROR: cannot write " + FileSink::partPath(cached("pkg")).string() + " @ Downloading pkg...");
 }
 
-TEST_F(InstallBatchTest, APackageIdThatLeavesTheCacheFolderIsRefused) {
-    server.on("/evil", answer::body(package("evil", "served")));
-    TcvDownload& slot = addSlot("evil");
-    slot.dName = "../escaped";
+TEST_F(InstallBatchTest, APackageNameThatLeavesTheCacheFailsItsSlotUnfetched) {
+    // The name makes the cached file's name: with a separator in it the batch would save, and take from the
+    // cache, a package anywhere.
+    writeFile(dir / "data" / "planted.cxp4", package("planted", "planted"));
+    serve("ok", "served");
+    const std::vector<std::string> names{"../escaped", "..\\escaped", "../planted", "sub/x", "c:x", "bell\a"};
+    for (const std::string& name : names) {
+        TcvDownload& slot = addSlot(name);
+        slot.URL = url("/ok");
+    }
+    TcvDownload& ok = addSlot("ok");
+    runBatch();
+
+    std::string expected;
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(worker->Downloads[i].dState, StateFailed) << names[i];
+        expected += "\r\nERROR: the package name " + names[i] + " cannot name a file in the cache";
+    }
+    EXPECT_EQ(worker->Errors.get(), expected);
+    EXPECT_EQ(ok.dState, StateCompleted);
+    EXPECT_EQ(requestsFor("/ok"), 1u);
+    EXPECT_FALSE(fs::exists(installed("planted")));
+    EXPECT_FALSE(fs::exists(dir / "data" / "escaped.cxp4"));
+    EXPECT_THAT(cacheFiles(), ElementsAre("ok.cxp4"));
+}
+
+TEST_F(InstallBatchTest, WithoutACacheFolderNothingIsFetched) {
+    serve("pkg", "served");
+    shared.installTargets.cacheFolder.clear();
+    TcvDownload& slot = addSlot("pkg");
     runBatch();
     EXPECT_EQ(slot.dState, StateFailed);
-    EXPECT_EQ(requestsFor("/evil"), 0u);
-    EXPECT_EQ(worker->Errors.get(), "\r\nERROR: No cache file for the package [../escaped]");
-    EXPECT_FALSE(fs::exists(dir / "data" / "escaped.cxp4"));
+    EXPECT_EQ(requestsFor("/pkg"), 0u);
+    EXPECT_EQ(worker->Errors.get(), "\r\nERROR: there is no cache folder for the package pkg");
+    EXPECT_FALSE(fs::exists("/pkg.cxp4"));
 }
 
 TEST_F(InstallBatchTest, AFailedInstallationFailsTheSlotAndKeepsThePackageInTheCache) {

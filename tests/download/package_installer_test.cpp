@@ -404,6 +404,33 @@ TEST_F(PackageInstallerTest, MonoDerivativeKeepsTheFirstChannelAndIsNotRecreated
     EXPECT_FALSE(host.logged("Extracting Kick CS _s01.wav..."));
 }
 
+TEST_F(PackageInstallerTest, MonoDerivativesStayInsideTheirFolder) {
+    // Removing " CS" can turn a folder named ". CS." into "..", and the " _c" folder of a derivative is not the
+    // " _s" folder its source was written through: neither may carry the derivative out of the destination.
+    fs::create_directories(dir / "outside");
+    fs::create_directories(product(""));
+    fs::create_directory_symlink(dir / "outside", product("Kit _c"));
+    const std::string stereo(4000, 's');
+    struct Case {
+        const char* name;
+        std::string entryPath;
+    };
+    const Case cases[] = {
+        {"a folder that becomes ..", ". CS.\\Kick _s CS .wav"},
+        {"a link where the derivative's folder is", "Kit _s\\Kick CS .wav"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host = {};
+        EXPECT_FALSE(install(rawPackage({entry(c.entryPath, stereo)})));
+        EXPECT_THAT(snapshot(dir / "outside"), ::testing::IsEmpty());
+        EXPECT_THAT(snapshot(dir / "common"), Not(Contains(::testing::Key(::testing::HasSubstr("Kick _c")))));
+        EXPECT_THAT(leftovers(dir.path()), ::testing::IsEmpty());
+        ASSERT_EQ(host.errors.size(), 1u);
+        EXPECT_FALSE(host.logged("Installation Completed"));
+    }
+}
+
 TEST(MonoDerivativePath, ReplacesTheFirstMarkersOnly) {
     EXPECT_EQ(monoDerivativePath("/d/Kick CS _s1 CS _s.wav"), "/d/Kick _c1 CS _s.wav");
     EXPECT_EQ(monoDerivativePath("/d/A CS _sB"), "/d/A _cB");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -134,6 +135,20 @@ TEST_F(K4packTest, VerifyFindsEveryKindOfDamage) {
     for (const auto& c : cases) {
         writeFile(dir / "t.cxp4", c.bytes);
         EXPECT_EQ(runChild({kK4pack, "verify", (dir / "t.cxp4").string()}), c.status) << c.name;
+    }
+}
+
+TEST_F(K4packTest, APackageThatIsNoFileIsRefusedAtOnce) {
+    // A pipe would block the open until a writer came; the other kinds open but are no package.
+    ASSERT_EQ(::mkfifo((dir / "fifo.cxp4").c_str(), 0644), 0);
+    fs::create_directory(dir / "folder.cxp4");
+    fs::create_symlink("/dev/zero", dir / "zero.cxp4");
+    for (const char* name : {"fifo.cxp4", "folder.cxp4", "zero.cxp4"}) {
+        for (const char* command : {"list", "verify", "extract"}) {
+            std::vector<std::string> args{kK4pack, command, (dir / name).string()};
+            if (std::string(command) == "extract") args.push_back((dir / "out").string());
+            EXPECT_EQ(runChild(args, {}, std::chrono::seconds(5)), 1) << name << " " << command;
+        }
     }
 }
 

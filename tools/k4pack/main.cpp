@@ -75,7 +75,9 @@ bool soundsOnlyPackage(const std::string& path, const Arguments& a) {
 
 class File {
 public:
-    explicit File(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    // Non-blocking, so that a pipe given as the package is refused instead of waiting for a writer; a regular file
+    // ignores it.
+    explicit File(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
     ~File() {
         if (m_fd >= 0) ::close(m_fd);
     }

@@ -247,6 +247,12 @@ void TformD::removeLeftovers() {
          {Folders.installerFolder, Folders.productFolder, Folders.updateFolder(), Folders.dataFolder, cacheFolder}) {
         if (!folder.empty()) removeLeftoverTemporaries(folder, true);
     }
+    // The other folders an installation writes into: only files of the manager's own temporary naming whose
+    // writer is gone, never a partial download, since other programs keep files there.
+    for (const std::string& folder :
+         {Folders.vst64Folder, Folders.vst32Folder, Folders.proToolsFolder, KD3DataFolder}) {
+        if (!folder.empty()) removeLeftoverTemporaries(folder, false);
+    }
 }
 
 } // namespace k4m

@@ -208,7 +208,9 @@ TEST_F(MainWindowTest, TemporaryFilesOfACrashedRunAreRemovedAtTheNextStart) {
     ASSERT_EQ(ended.waitFor(10s), 0);
     const std::string dead = std::to_string(ended.pid());
     const fs::path chosenData = root.path() / "MyData";
-    writeFile(installer() / "installer.ini", "[General]\r\nDataFolder=" + chosenData.string() + "\r\n");
+    const fs::path vst64 = root.path() / "MyVST64";
+    writeFile(installer() / "installer.ini", "[General]\r\nDataFolder=" + chosenData.string() +
+                                                 "\r\nPlugin64Folder=" + vst64.string() + "\r\n");
     const fs::path leftovers[] = {
         managerFolder / "Update" / (".k4m-archive." + dead + ".0.tmp.part"), // the update archive
         installer() / ("installer.ini." + dead + ".3.tmp"),                  // a profile being written
@@ -216,10 +218,13 @@ TEST_F(MainWindowTest, TemporaryFilesOfACrashedRunAreRemovedAtTheNextStart) {
         chosenData / ("Kandoro4Manager.exe." + dead + ".0.tmp"),             // the self-copy, in the chosen folder
         chosenData / "cache" / "kd4_core.cxp4.part",                         // a package being downloaded
         chosenData / (".k4m-inflating." + dead + ".7.tmp"),                  // a package entry being inflated
+        vst64 / ("kandoro4.dll." + dead + ".2.tmp"),                         // a plug-in being copied
     };
     for (const fs::path& file : leftovers)
         writeFile(file, "half of something");
+    writeFile(vst64 / "another-program.part", "not ours"); // plug-in folders are shared with other programs
     start();
+    EXPECT_TRUE(fs::exists(vst64 / "another-program.part"));
     for (const fs::path& file : leftovers)
         EXPECT_FALSE(fs::exists(file)) << file;
     EXPECT_TRUE(fs::exists(installer() / "installer.ini"));
