@@ -554,6 +554,28 @@ TEST_F(InstallBatchTest, CancelMidTransferLeavesNoFileKeepsTheSlotDownloadingAnd
     EXPECT_EQ(worker->dldCommand.load(), CmdBatchFinished);
 }
 
+TEST_F(InstallBatchTest, TheWindowClosingMidTransferEndsTheBatchLikeACancel) {
+    server.on("/big", answer::stallAfter(server, 100'000, 10'000'000));
+    serve("next", "served");
+    TcvDownload& big = addSlot("big");
+    TcvDownload& next = addSlot("next");
+
+    worker->post(CmdInstallBatch);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (worker->dldCurrent == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_GT(worker->dldCurrent.load(), 0);
+    const auto closing = std::chrono::steady_clock::now();
+    worker->Terminate(); // what the window's closing does
+
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, 4s);
+    EXPECT_EQ(big.dState, StateDownloading);
+    EXPECT_EQ(next.dState, StatePending);
+    EXPECT_EQ(requestsFor("/next"), 0u);
+    EXPECT_EQ(worker->Errors.get(), "");
+    EXPECT_THAT(cacheFiles(), IsEmpty());
+}
+
 // ---- the walk over the slot table ----
 
 struct WalkSlot {
