@@ -48,20 +48,34 @@ bool FileSink::write(std::string_view data) {
     if (m_buffer.empty() && data.size() >= kBufferSize / 4) {
         // Large pieces go straight to the file, without a copy.
         if (!writeFully(m_fd, data)) m_failed = true;
+        if (!m_failed) m_size += static_cast<int64_t>(data.size());
         return !m_failed;
     }
     m_buffer.insert(m_buffer.end(), data.begin(), data.end());
+    m_size += static_cast<int64_t>(data.size());
     return true;
 }
 
-bool FileSink::commit() {
+bool FileSink::finish() {
+    if (m_finished) return true;
     if (m_fd < 0 || m_failed || !flush()) {
         discard();
         return false;
     }
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0 || ::rename(m_part.c_str(), m_target.c_str()) != 0) {
+    if (::close(fd) != 0) {
+        ::unlink(m_part.c_str());
+        return false;
+    }
+    m_finished = true;
+    return true;
+}
+
+bool FileSink::commit() {
+    if (!finish()) return false;
+    m_finished = false;
+    if (::rename(m_part.c_str(), m_target.c_str()) != 0) {
         ::unlink(m_part.c_str());
         return false;
     }
@@ -69,10 +83,14 @@ bool FileSink::commit() {
 }
 
 void FileSink::discard() {
-    if (m_fd < 0) return;
-    ::close(m_fd);
-    m_fd = -1;
-    ::unlink(m_part.c_str());
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        ::unlink(m_part.c_str());
+    } else if (m_finished) {
+        m_finished = false;
+        ::unlink(m_part.c_str());
+    }
 }
 
 } // namespace k4m

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -19,7 +20,12 @@ public:
 
     bool ok() const { return m_fd >= 0; }
     bool write(std::string_view data);
-    // Writes what is buffered, closes and renames into place; false when any of that failed.
+    // Bytes taken by write() so far: the size the file has once finished.
+    int64_t size() const { return m_size; }
+    // Writes what is buffered and closes the file, which stays under the partial name until commit() (or goes
+    // when the sink is destroyed), so its size and bytes can be checked first; false when any of that failed.
+    bool finish();
+    // Finishes the file if that was not done yet and renames it into place; false when any of that failed.
     bool commit();
 
     static std::filesystem::path partPath(const std::filesystem::path& target);
@@ -31,7 +37,9 @@ private:
     std::filesystem::path m_target;
     std::filesystem::path m_part;
     int m_fd = -1;
+    bool m_finished = false; // closed, still under the partial name
     bool m_failed = false;
+    int64_t m_size = 0;
     std::vector<char> m_buffer;
 };
 

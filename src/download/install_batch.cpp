@@ -3,30 +3,39 @@
 #include "core/ini_file.h"
 #include "core/server_requests.h"
 #include "core/settings_keys.h"
+#include "core/text_util.h"
 #include "download/file_sink.h"
-#include "download/http_client.h"
 #include "download/package_format.h"
 #include "download/package_installer.h"
 #include "download/tcv_dl_thread.h"
 #include "platform/atomic_file.h"
 
+#include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 namespace k4m {
 
 namespace fs = std::filesystem;
 
+std::string minutesText(int64_t milliseconds, const std::string& decimalSeparator) {
+    char text[64];
+    // to_chars, unlike printf, ignores the process's locale: the separator is ours to choose.
+    const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(milliseconds) / 60000.0,
+                                      std::chars_format::fixed, 2);
+    std::string minutes(text, result.ptr);
+    if (const size_t point = minutes.find('.'); point != std::string::npos) minutes.replace(point, 1, decimalSeparator);
+    return minutes;
+}
+
 namespace {
 
-// Answers shorter than this are error pages, not packages.
-constexpr size_t kSmallestPackage = 800;
-
-class WorkerInstallerHost : public InstallerHost {
+// The installer writes its lines and steps where the batch does.
+class WorkerHost : public InstallerHost {
 public:
-    explicit WorkerInstallerHost(TcvDLThread& worker) : m_worker(worker) {}
+    explicit WorkerHost(TcvDLThread& worker) : m_worker(worker) {}
     void log(const std::string& line) override { m_worker.logLine(line); }
     void setLastAction(const std::string& text) override { m_worker.LastAction.set(text); }
     void addError(const std::string& line) override { m_worker.addError(line); }
@@ -35,12 +44,10 @@ private:
     TcvDLThread& m_worker;
 };
 
-std::string minutesText(int64_t milliseconds, const std::string& decimalSeparator) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(milliseconds) / 60000.0);
-    std::string result = text;
-    if (const size_t dot = result.find('.'); dot != std::string::npos) result.replace(dot, 1, decimalSeparator);
-    return result;
+// The package name makes the cached file's name: one that names a folder too could save, or take, a package
+// anywhere.
+bool namesAFile(const std::string& name) {
+    return name.find_first_of("/\\") == std::string::npos && unsafeEntryPathReason(name).empty();
 }
 
 class Batch {
@@ -56,29 +63,43 @@ public:
             TcvDownload& slot = m_worker.Downloads[static_cast<size_t>(i)];
             if (!slot.InUse) break;
             if (slot.iState > 0) continue;
-            if (m_worker.dldCancel) break;
-            if (!work(slot, i)) break;
+            if (interrupted()) break;
+            if (!guarded(slot, i)) break;
         }
     }
 
 private:
-    // One slot; false when the batch ends here (a cancel).
-    bool work(TcvDownload& slot, int index) {
-        // The name makes the cached file's name; one that names a folder too could save, or take, a package
-        // anywhere.
-        if (slot.dName.find_first_of("/\\") != std::string::npos || !unsafeEntryPathReason(slot.dName).empty()) {
-            const std::string line = "ERROR: the package name " + slot.dName + " cannot name a file in the cache";
-            m_worker.logLine(line);
-            m_worker.addError(line);
-            slot.dState = StateFailed;
+    // A cancel, or the window closing: the transfer in progress stops and the batch ends.
+    bool interrupted() const { return m_worker.dldCancel || m_shared.stopFlag; }
+
+    // Nothing may leave the worker's thread: whatever a slot throws fails that slot alone.
+    bool guarded(TcvDownload& slot, int index) {
+        try {
+            return process(slot, index);
+        } catch (const std::exception& e) {
+            m_worker.dldActive = false;
+            fail(slot, std::string("ERROR: ") + e.what() + " @ " + m_worker.LastAction.get());
+            return !interrupted();
+        }
+    }
+
+    // One slot; false when the batch ends with it.
+    bool process(TcvDownload& slot, int index) {
+        if (!namesAFile(slot.dName)) {
+            fail(slot, "ERROR: the package name " + slot.dName + " cannot name a file in the cache");
             return true;
         }
-        const std::string local = m_targets.cacheFolder + "/" + slot.dName + (slot.SoundsOnly ? ".cxp3" : ".cxp4");
+        // Without a data folder, the cache would begin at the root of the file system.
+        if (m_targets.cacheFolder.empty()) {
+            fail(slot, "ERROR: there is no cache folder for the package " + slot.dName);
+            return true;
+        }
+        const std::string local = joinPath(m_targets.cacheFolder, slot.dName + (slot.SoundsOnly ? ".cxp3" : ".cxp4"));
         const bool mayUseLocal = (!slot.NoCache && !m_shared.createOffline) || m_shared.offlineMode;
         std::error_code ec;
         if (mayUseLocal && fs::exists(local, ec)) {
             slot.dState = StateInstalling;
-            if (installPackage(local, packageSlotOf(slot), m_shared, m_host)) {
+            if (install(local, slot)) {
                 slot.dState = StateCompleted;
                 recordVersion(slot);
             } else {
@@ -86,8 +107,26 @@ private:
             }
             return true;
         }
-        if (m_shared.offlineMode) return true; // nothing is fetched in offline installation mode
+        // Offline, what the cache does not hold cannot be had.
+        if (m_shared.offlineMode) return true;
 
+        download(slot, index, local);
+
+        m_worker.dldActive = false;
+        m_worker.dldMax = 0;
+        m_worker.dldCurrent = 0;
+        if (m_worker.dldCancel) {
+            m_worker.LastAction.set("Cancelled Download");
+            return false;
+        }
+        if (m_shared.stopFlag) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return true;
+    }
+
+    // Fetches the package into the cache folder by way of "<local>.part" and installs it. Leaves dState 1 when
+    // interrupted, with nothing saved.
+    void download(TcvDownload& slot, int index, const std::string& local) {
         if (!slot.HandleRedirect) m_worker.logLine("Verifying remote file...");
         m_worker.LastAction.set("Downloading " + slot.dName + "...");
         m_worker.logLine("Downloading [" + slot.dName + "]...");
@@ -99,133 +138,121 @@ private:
         m_worker.dldName.set(slot.ProductName);
         slot.URL = httpsOnly(slot.URL);
 
-        download(slot, local);
-
-        m_worker.dldActive = false;
-        m_worker.dldMax = 0;
-        m_worker.dldCurrent = 0;
-        if (m_worker.dldCancel) {
-            m_worker.LastAction.set("Cancelled Download");
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return true;
-    }
-
-    // Downloads the slot's package into the cache, by way of a partial file renamed only when the answer is
-    // whole and long enough, and installs it.
-    void download(TcvDownload& slot, const std::string& local) {
+        // The installation start made the cache folder; one that went since is made again.
         std::error_code ec;
         fs::create_directories(m_targets.cacheFolder, ec);
-        FileSink sink(local);
-        std::string head; // the first bytes, kept for error.txt should the answer be too short for a package
-        size_t received = 0;
-        bool writeFailed = false;
+        FileSink sink(local); // removes its partial file unless committed
+        std::optional<std::string> failure;
         try {
+            // A cache that cannot be written is not worth a download.
             if (!sink.ok()) throw HttpError("cannot write " + FileSink::partPath(local).string());
-            m_worker.dldStart = TcvDLThread::tickCount();
-            m_worker.fetchInto(slot.URL, [&](std::string_view data) {
-                if (head.size() < kSmallestPackage) head.append(data.substr(0, kSmallestPackage - head.size()));
-                received += data.size();
-                if (!sink.write(data)) writeFailed = true;
-                return !writeFailed;
-            });
-            if (writeFailed) throw HttpError("cannot write " + FileSink::partPath(local).string());
+            m_worker.fetchInto(slot.URL, sink);
         } catch (const std::exception& e) {
-            transferEnded();
-            if (m_worker.dldCancel) return; // a cancelled transfer is no failure: the slot stays downloading
-            const std::string line = std::string("ERROR: ") + e.what() + " @ " + m_worker.LastAction.get();
-            m_worker.logLine(line);
-            m_worker.addError(line);
-            slot.dState = StateFailed;
+            failure = e.what();
+        }
+        m_shared.finishedBytes += m_shared.currentBytes.load();
+        m_worker.dldEnd = TcvDLThread::tickCount();
+        m_shared.currentBytes = 0;
+
+        // A transfer stopped by a cancel is no failure: the slot stays downloading.
+        if (interrupted()) return;
+        if (failure) {
+            fail(slot, "ERROR: " + *failure + " @ " + m_worker.LastAction.get());
             return;
         }
-        transferEnded();
-        if (m_worker.dldCancel) return;
 
         slot.dState = StateInstalling;
-        if (received < kSmallestPackage) {
+        if (!sink.finish()) {
+            fail(slot, "ERROR: cannot write " + FileSink::partPath(local).string() + " @ " + m_worker.LastAction.get());
+            return;
+        }
+        if (sink.size() < kSmallestPackageBytes) {
             slot.dState = StateFailed;
             m_worker.addError("Invalid download!");
             m_worker.logLine("Invalid download!");
-            try {
-                fs::create_directories(m_targets.installerFolder);
-                writeFileAtomically(fs::path(m_targets.installerFolder) / "error.txt", head);
-            } catch (const std::exception& e) {
-                m_worker.logLine("error.txt not saved: " + std::string(e.what()));
-            }
+            saveErrorAnswer(FileSink::partPath(local));
             return;
         }
         m_worker.logLine("Elapsed: " + minutesText(m_worker.dldEnd - m_worker.dldStart, m_shared.decimalSeparator) +
                          " minutes");
         m_worker.logLine("Saving to cache...");
         if (!sink.commit()) {
-            const std::string line = "ERROR: cannot save " + local + " @ " + m_worker.LastAction.get();
-            m_worker.logLine(line);
-            m_worker.addError(line);
-            slot.dState = StateFailed;
+            fail(slot, "ERROR: cannot save " + local + " @ " + m_worker.LastAction.get());
             return;
         }
+
         if (!m_shared.createOffline) {
-            if (installPackage(local, packageSlotOf(slot), m_shared, m_host)) {
+            if (install(local, slot)) {
                 recordVersion(slot);
-                if (!slot.editionID.empty() && m_shared.profile != nullptr)
-                    profile::writeEdition(*m_shared.profile, slot.editionID, slot.editionname);
-                flushProfile();
+                if (!slot.editionID.empty()) recordEdition(slot);
+                changeProfile([](IniFile& profile) { profile.save(); });
                 slot.dState = StateCompleted;
             } else {
                 slot.dState = StateFailed;
             }
         } else {
-            recordVersion(slot); // fetched for the offline package; installed on the other computer
+            // Fetched for an offline package: installed on the other computer, recorded here.
+            recordVersion(slot);
         }
         slot.Downloaded = slot.Size;
     }
 
-    void transferEnded() {
-        m_shared.finishedBytes += m_shared.currentBytes.load();
-        m_worker.dldEnd = TcvDLThread::tickCount();
-        m_shared.currentBytes = 0;
+    bool install(const std::string& package, const TcvDownload& slot) {
+        try {
+            return installPackage(package, packageSlotOf(slot), m_shared, m_host);
+        } catch (const std::exception& e) {
+            const std::string line = std::string("ERROR: ") + e.what() + " @ " + m_worker.LastAction.get();
+            m_worker.logLine(line);
+            m_worker.addError(line);
+            return false;
+        }
+    }
+
+    // The server's short answer goes to "error.txt" in the installer folder, for support to read.
+    void saveErrorAnswer(const fs::path& part) {
+        if (m_targets.installerFolder.empty()) return;
+        try {
+            const std::optional<std::string> answer = readRegularFile(part, kSmallestPackageBytes);
+            fs::create_directories(m_targets.installerFolder);
+            writeFileAtomically(joinPath(m_targets.installerFolder, "error.txt"), answer.value_or(""));
+        } catch (const std::exception& e) {
+            m_worker.logLine(std::string("error.txt not saved: ") + e.what());
+        }
     }
 
     void recordVersion(const TcvDownload& slot) {
-        if (m_shared.profile == nullptr) return;
-        const auto low = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(slot.Version) & 0xffffffffu));
-        profile::writePackageVersion(*m_shared.profile, slot.dName, low);
+        // The profile holds 32-bit values: the low half of the version, read as signed.
+        const auto version = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(slot.Version)));
+        changeProfile([&](IniFile& profile) { profile::writePackageVersion(profile, slot.dName, version); });
     }
 
-    void flushProfile() {
+    void recordEdition(const TcvDownload& slot) {
+        changeProfile([&](IniFile& profile) { profile::writeEdition(profile, slot.editionID, slot.editionname); });
+    }
+
+    // A profile that cannot be saved costs the record, not the installation.
+    template <typename Change> void changeProfile(Change change) {
         if (m_shared.profile == nullptr) return;
         try {
-            m_shared.profile->save();
+            change(*m_shared.profile);
         } catch (const std::exception& e) {
-            m_worker.logLine("Profile not saved: " + std::string(e.what()));
+            m_worker.logLine(std::string("Profile not saved: ") + e.what());
         }
+    }
+
+    void fail(TcvDownload& slot, const std::string& line) {
+        m_worker.logLine(line);
+        m_worker.addError(line);
+        slot.dState = StateFailed;
     }
 
     TcvDLThread& m_worker;
     WorkerShared& m_shared;
     const InstallTargets& m_targets;
-    WorkerInstallerHost m_host;
+    WorkerHost m_host;
 };
 
 } // namespace
-
-InstallTargets installTargetsOf(const FolderSet& folders, const InstallChoices& choices) {
-    InstallTargets t;
-    t.productFolder = folders.productFolder;
-    t.installerFolder = folders.installerFolder;
-    t.commonAppDataFolder = folders.commonAppDataFolder;
-    t.soundDataFolder = choices.useKD3 && !choices.kd3DataFolder.empty() ? choices.kd3DataFolder : folders.dataFolder;
-    t.cacheFolder = folders.dataFolder.empty() ? std::string() : folders.dataFolder + "/cache";
-    t.proToolsFolder = folders.proToolsFolder;
-    t.vst64Folder = folders.vst64Folder;
-    t.vst32Folder = folders.vst32Folder;
-    t.installAAX = choices.installAAX;
-    t.installVST64 = choices.installVST64;
-    t.installVST32 = choices.installVST32;
-    return t;
-}
 
 void runInstallBatch(TcvDLThread& worker) {
     Batch(worker).run();

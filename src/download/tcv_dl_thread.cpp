@@ -171,8 +171,12 @@ void TcvDLThread::onProgress(int64_t announced, int64_t received) {
 bool TcvDLThread::fetchToFile(const std::string& url, const std::string& file) {
     FileSink sink(file);
     if (!sink.ok()) return false;
-    m_http->get(url, transferTo([&sink](std::string_view data) { return sink.write(data); }));
+    fetchInto(url, sink);
     return sink.commit();
+}
+
+void TcvDLThread::fetchInto(const std::string& url, FileSink& sink) {
+    m_http->get(url, transferTo([&sink](std::string_view data) { return sink.write(data); }));
 }
 
 void TcvDLThread::fileCommand(int code) {

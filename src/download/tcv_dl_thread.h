@@ -16,6 +16,7 @@
 
 namespace k4m {
 
+class FileSink;
 class Log;
 
 // Command codes of the worker.
@@ -71,11 +72,10 @@ public:
     // For the batch: fetch a URL into a file (by way of "<file>.part"). Throws HttpError on a request failure;
     // returns false when the file could not be written. Nothing exists under `file` after a failure.
     bool fetchToFile(const std::string& url, const std::string& file);
-    // For the batch: GET a URL, handing the body to `sink` piece by piece (false from the sink ends the transfer),
-    // with the progress fields kept and dldCancel honoured. Throws HttpError.
-    void fetchInto(const std::string& url, std::function<bool(std::string_view)> sink) {
-        m_http->get(url, transferTo(std::move(sink)));
-    }
+    // For the batch: stream a URL's body into `sink`, which is left for the caller to check and commit (or
+    // discard). Progress fields are kept and dldCancel honoured. Throws HttpError on a request failure, also
+    // when the sink refused the data.
+    void fetchInto(const std::string& url, FileSink& sink);
     HttpClient& http() { return *m_http; }
     WorkerShared& shared() { return m_shared; }
     void logLine(const std::string& line);

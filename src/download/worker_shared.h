@@ -25,7 +25,8 @@ struct WorkerShared {
     std::atomic<bool> appArchiveStored{false};
     std::atomic<bool> stopFlag{false};
     IniFile* profile = nullptr; // the manager profile, updated by the batch
-    std::string decimalSeparator = "."; // of the user's number format; set once at start-up
+    // Of the user's number format, for the figures the batch logs; set once before the worker starts.
+    std::string decimalSeparator = ".";
 };
 
 } // namespace k4m

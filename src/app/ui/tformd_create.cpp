@@ -13,8 +13,8 @@
 #include "platform/user_folders.h"
 
 #include <QLabel>
-#include <QLocale>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QStyle>
 #include <filesystem>

@@ -6,6 +6,7 @@
 
 #include <QGraphicsDropShadowEffect>
 #include <QImage>
+#include <QLocale>
 #include <QProgressBar>
 
 namespace fs = std::filesystem;
@@ -417,6 +418,17 @@ TEST_F(MainWindowTest, ClosingDuringAnInstallationAsks) {
     // The log is closed and the profile is on disk.
     EXPECT_FALSE(w.log.isOpen());
     EXPECT_TRUE(fs::exists(installer() / "installer.ini"));
+}
+
+TEST_F(MainWindowTest, TheWorkerRunsTheInstallationBatchWithTheUsersDecimalSeparator) {
+    installationPresent();
+    auto& w = start();
+    EXPECT_EQ(w.Shared.decimalSeparator, QLocale::system().decimalPoint().toStdString());
+    // Connect has not filled a slot: the batch ends at once, having emptied the errors of an earlier run.
+    w.Worker->Errors.set("\r\nfrom an earlier run");
+    w.Worker->post(k4m::CmdInstallBatch);
+    w.Worker->dldCommand.waitFor([](int code) { return code == k4m::CmdBatchFinished; });
+    EXPECT_EQ(w.Worker->Errors.get(), "");
 }
 
 } // namespace
