@@ -224,14 +224,6 @@ Whole inflateWhole(int fd, int64_t offset, int64_t size, const std::function<voi
 #endif
 } // namespace
 
-bool haveFastInflater() {
-#if defined(K4M_HAVE_ISAL) || defined(K4M_HAVE_LIBDEFLATE)
-    return true;
-#else
-    return false;
-#endif
-}
-
 InflateOutcome inflateEntry(int fd, int64_t offset, int64_t size, Inflater inflater,
                             const std::function<void(std::string_view)>& out, const std::atomic<bool>& abandoned) {
 #if defined(K4M_HAVE_ISAL) || defined(K4M_HAVE_LIBDEFLATE)

@@ -18,9 +18,6 @@ struct InflateOutcome {
     uint64_t bytes = 0; // inflated bytes passed on
 };
 
-// Whether this build has an inflater faster than zlib's.
-bool haveFastInflater();
-
 // Inflates the zlib stream of `size` bytes at `offset` of the file `fd`, reading and passing on at most a few
 // hundred kilobytes at a time; `out` receives the inflated bytes in order. The stream must end exactly at its
 // last byte with a correct Adler-32 and inflate to at most kMaxEntryBytes. The error texts are zlib's, whichever

@@ -83,12 +83,6 @@ StagedFile::StagedFile(const std::string& folder) {
     m_fd = createNew(m_path);
 }
 
-StagedFile::StagedFile(StagedFile&& other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_error(std::move(other.m_error)) {
-    other.m_path.clear();
-    other.m_fd = -1;
-}
-
 StagedFile::~StagedFile() {
     if (m_fd >= 0) ::close(m_fd);
     if (!m_path.empty()) ::unlink(m_path.c_str());

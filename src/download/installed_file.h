@@ -14,9 +14,8 @@ public:
     // Throws std::system_error when the folder or the file cannot be created.
     explicit StagedFile(const std::string& folder);
     ~StagedFile();
-    StagedFile(StagedFile&& other) noexcept;
-    StagedFile& operator=(StagedFile&&) = delete;
     StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
 
     // False when the system refused the bytes (error() says why); the file is then of no use.
     bool write(std::string_view bytes);
