@@ -20,6 +20,14 @@ public:
     virtual ~InstanceLock() = default;
 };
 
+// A running process, told apart from any other process of the system's uptime (a process number can be used
+// again once its process ended; with the start time it is unique).
+struct RunningProcess {
+    long long pid = 0;
+    unsigned long long started = 0; // in the system's own unit
+    bool operator==(const RunningProcess&) const = default;
+};
+
 struct ShellLink {
     std::string description;
     std::string target;
@@ -61,6 +69,8 @@ public:
 
     // Ends every process whose image name matches; the success of the last attempt, false when none matched.
     virtual bool terminateProcesses(const std::string& name, bool partial) = 0;
+    // The processes the terminator would end for the same name and flag.
+    virtual std::vector<RunningProcess> runningProcesses(const std::string& name, bool partial) const = 0;
 
     virtual bool is64BitSystem() const = 0;
 

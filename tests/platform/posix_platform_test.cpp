@@ -159,6 +159,24 @@ TEST_F(PosixPlatformTest, TerminatorWithPartialFlagEndsEveryImageContainingTheLo
     EXPECT_TRUE(other->running());
 }
 
+TEST_F(PosixPlatformTest, RunningProcessesAreWhatTheTerminatorWouldEndEachKnownByItsStart) {
+    auto first = sleeperNamed(dir / "a", "MyDaw.exe");
+    auto other = sleeperNamed(dir / "b", "Sequencer.exe");
+    const auto running = platform.runningProcesses("daw", true);
+    ASSERT_EQ(running.size(), 1u);
+    EXPECT_EQ(running[0].pid, first->pid());
+    EXPECT_NE(running[0].started, 0u);
+    EXPECT_TRUE(platform.runningProcesses("no-such-program-k4m.exe", false).empty());
+
+    // A program started again is another process, even if it got the same number.
+    first->kill();
+    first->waitFor(10s);
+    auto second = sleeperNamed(dir / "a", "MyDaw.exe");
+    const auto now = platform.runningProcesses("mydaw.exe", false);
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_NE(now[0], running[0]);
+}
+
 TEST_F(PosixPlatformTest, TerminatorAnswersFalseWhenNothingMatched) {
     EXPECT_FALSE(platform.terminateProcesses("no-such-program-k4m.exe", false));
     EXPECT_FALSE(platform.terminateProcesses("", true));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/installation_start.h"
 #include "catalog/connect_sequence.h"
 #include "catalog/ui/tcv_product.h"
 #include "core/folder_set.h"
@@ -143,6 +144,8 @@ public:
     void FormClose();
     void Timer1Timer();
     void bConnectClick();
+    void bInstallClick();
+    void bCancelClick();
     void bOptionsClick(bool fromButton);
     void ekeyChange();
     void cbChange(QComboBox* sender);
@@ -152,6 +155,11 @@ public:
     void Label7Click();
     void Label8Click();
     void Label9Click();
+
+    // The post-install tasks.
+    void CreateMenu();
+    void RemoveMenu();
+    void PostInstall();
 
     // Hands the worker what an installation run needs (folders, format switches, offline modes, profile); the
     // installation start calls it just before it posts the batch.
@@ -201,6 +209,17 @@ private:
     bool offerUpdate();
     void loadHomePicture(const std::string& file);
     void removeLeftovers();
+    // The installation start's parts.
+    void endHostPrograms();
+    void waitKeepingPainted(int milliseconds);
+    bool licenceAgreed();
+    void writePluginSettingsFile();
+    // The installation driver's parts.
+    void refreshRows();
+    void finishRun();
+    void runAaxTasks();
+    // Sets the status override text and shows it at once (the timer may not tick while a task waits).
+    void setStatusOverride(const std::string& text);
     // Connect's parts on the window.
     void endConnect();
     void buildRow(const RowSpec& row);
@@ -222,6 +241,7 @@ private:
     HttpSettings m_httpSettings;
     // Cancels the requests a handler waits for besides the worker's (the manifests fetched ahead).
     std::function<void()> m_cancelOtherWaits;
+    HostsWarning m_hostsWarning;
 };
 
 } // namespace k4m

@@ -177,6 +177,8 @@ void TformD::createControls() {
     Timer1->setInterval(200);
 
     connect(bConnect, &QPushButton::clicked, this, &TformD::bConnectClick);
+    connect(bInstall, &QPushButton::clicked, this, &TformD::bInstallClick);
+    connect(bCancel, &QPushButton::clicked, this, &TformD::bCancelClick);
     connect(bOptions, &QPushButton::clicked, this, [this] { bOptionsClick(true); });
     connect(ekey, &QLineEdit::textChanged, this, &TformD::ekeyChange);
     connect(bReinstallAll, &QPushButton::clicked, this, &TformD::bReinstallAllClick);

@@ -62,7 +62,9 @@ void ColorRect(QWidget* frame, int mode) {
     frame->setProperty("rowColour", mode);
     QString style = QStringLiteral("#%1 { border: 1px solid #808080; border-radius: 5px;").arg(frame->objectName());
     if (!fill.isEmpty()) style += QStringLiteral(" background: %1;").arg(fill);
-    frame->setStyleSheet(style + QStringLiteral(" }"));
+    style += QStringLiteral(" }");
+    // The installation driver colours every row five times a second; restyling costs a repolish.
+    if (frame->styleSheet() != style) frame->setStyleSheet(style);
 }
 
 TcvProduct buildProductRow(QWidget* parent, const CatalogProduct& product, int index, QPoint at,

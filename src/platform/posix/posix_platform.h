@@ -23,6 +23,7 @@ public:
     void shellOpen(const std::string& target) override;
     bool createFolderOpenToEveryone(const std::string& path) override;
     bool terminateProcesses(const std::string& name, bool partial) override;
+    std::vector<RunningProcess> runningProcesses(const std::string& name, bool partial) const override;
     bool is64BitSystem() const override;
     std::unique_ptr<InstanceLock> acquireInstanceLock(const std::string& name,
                                                       const std::string& fallbackFolder) override;

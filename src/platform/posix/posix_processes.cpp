@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 namespace k4m::posix {
@@ -31,20 +32,49 @@ std::string imageOf(const std::filesystem::path& procEntry) {
     return name;
 }
 
-} // namespace
+// Clock ticks after boot at which the process started (field 22 of its stat line); 0 when unreadable.
+unsigned long long startTicksOf(const std::filesystem::path& procEntry) {
+    std::ifstream statFile(procEntry / "stat");
+    std::string line;
+    std::getline(statFile, line);
+    // The short name in parentheses may hold blanks and parentheses itself: the fields follow the last ")".
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(line.substr(close + 1));
+    std::string field;
+    for (int i = 3; i <= 22 && (fields >> field); ++i) {
+        if (i == 22) return isNumber(field) ? std::stoull(field) : 0;
+    }
+    return 0;
+}
 
-bool PosixPlatform::terminateProcesses(const std::string& name, bool partial) {
+// Calls `visit(pid, procEntry)` for every other process whose image matches.
+template <typename Visit> void forEachMatching(const std::string& name, bool partial, Visit&& visit) {
     const std::string self = std::to_string(::getpid());
-    bool lastResult = false;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
         const std::string pidText = entry.path().filename().string();
         if (!isNumber(pidText) || pidText == self) continue;
         const std::string image = imageOf(entry.path());
         if (image.empty() || !processImageMatches(image, name, partial)) continue;
-        lastResult = ::kill(static_cast<pid_t>(std::stol(pidText)), SIGKILL) == 0;
+        visit(static_cast<pid_t>(std::stol(pidText)), entry.path());
     }
+}
+
+} // namespace
+
+bool PosixPlatform::terminateProcesses(const std::string& name, bool partial) {
+    bool lastResult = false;
+    forEachMatching(name, partial, [&](pid_t pid, const std::filesystem::path&) { lastResult = ::kill(pid, SIGKILL) == 0; });
     return lastResult;
+}
+
+std::vector<RunningProcess> PosixPlatform::runningProcesses(const std::string& name, bool partial) const {
+    std::vector<RunningProcess> running;
+    forEachMatching(name, partial, [&](pid_t pid, const std::filesystem::path& entry) {
+        running.push_back({pid, startTicksOf(entry)});
+    });
+    return running;
 }
 
 } // namespace k4m::posix

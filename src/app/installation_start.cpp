@@ -1,0 +1,89 @@
+#include "app/installation_start.h"
+
+#include "core/settings_keys.h"
+#include "core/text_file.h"
+#include "core/text_util.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace k4m {
+
+namespace fs = std::filesystem;
+
+std::vector<ProcessToEnd> processesToEnd(const std::string& lastHost, const std::vector<std::string>& hostList) {
+    std::vector<ProcessToEnd> names = {{"kandoro4.exe", false}};
+    if (lastHost != "xxx") names.push_back({toLowerAscii(lastHost), false});
+    for (const std::string& entry : hostList) {
+        const std::string host = trim(entry);
+        if (!host.empty()) names.push_back({host, true});
+    }
+    return names;
+}
+
+std::vector<RunningProcess> matchingProcesses(const Platform& platform, const std::vector<ProcessToEnd>& names) {
+    std::vector<RunningProcess> running;
+    for (const ProcessToEnd& n : names) {
+        for (const RunningProcess& p : platform.runningProcesses(n.name, n.partial))
+            if (std::find(running.begin(), running.end(), p) == running.end()) running.push_back(p);
+    }
+    return running;
+}
+
+bool HostsWarning::mustAsk(bool newInstallation, bool hostsClosed, const std::vector<RunningProcess>& running) const {
+    if (!newInstallation && !hostsClosed) return true;
+    return std::any_of(running.begin(), running.end(), [&](const RunningProcess& p) {
+        return std::find(m_warned.begin(), m_warned.end(), p) == m_warned.end();
+    });
+}
+
+bool dataFolderWritable(const std::string& cacheFolder) {
+    const fs::path test = fs::path(cacheFolder) / "test.txt";
+    try {
+        SaveString("TEST", test);
+    } catch (const std::exception&) {
+        return false;
+    }
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(test, ec))) return false;
+    fs::remove(test, ec);
+    return true;
+}
+
+bool licenceReplacesBuiltIn(const std::string& answer) {
+    // Characters, not bytes: a licence in another script is no shorter for its multi-byte letters.
+    size_t characters = 0;
+    for (const unsigned char c : answer)
+        if ((c & 0xC0) != 0x80) ++characters;
+    return characters > 4000;
+}
+
+void writePluginSettings(IniFile& ini, const std::string& soundFolder, const PluginOptions& o) {
+    const char* g = plugin::kGeneral;
+    write(ini, plugin::SoundFolder, soundFolder);
+    if (o.useDPIX)
+        write(ini, plugin::DPIXOverride, o.dpixOverride);
+    else
+        ini.deleteKey(g, plugin::DPIXOverride.name);
+    if (o.gfxDXS)
+        write(ini, plugin::GFX_DXS, true);
+    else
+        ini.deleteKey(g, plugin::GFX_DXS.name);
+    write(ini, plugin::APSMode, o.apsMode);
+    if (o.gfxDX9)
+        write(ini, plugin::GFX_DX9, true);
+    else
+        ini.deleteKey(g, plugin::GFX_DX9.name);
+    // Direct2D is the plug-in's default: only turning it off is written.
+    if (o.gfxD2D)
+        ini.deleteKey(g, plugin::GFX_D2D.name);
+    else
+        write(ini, plugin::GFX_D2D, false);
+    write(ini, plugin::PriorityMode, o.priorityMode == 1 ? 1 : 0);
+    if (o.sot)
+        write(ini, plugin::ForceMenuSOT, true);
+    else
+        ini.deleteKey(g, plugin::ForceMenuSOT.name);
+}
+
+} // namespace k4m
