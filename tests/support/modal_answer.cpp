@@ -46,9 +46,15 @@ std::shared_ptr<ModalSeen> answerNextModalWhere(std::function<bool(QWidget*)> wa
                                                 std::function<void(QWidget*)> answer, int timeoutMs) {
     auto seen = std::make_shared<ModalSeen>();
     auto* timer = new QTimer(qApp);
+    timer->setObjectName(QStringLiteral("k4mModalWatcher"));
     auto remaining = std::make_shared<int>(timeoutMs / 10);
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, seen, remaining, wanted, answer] {
+        if (seen->stop) {
+            timer->stop();
+            timer->deleteLater();
+            return;
+        }
         QWidget* dialog = QApplication::activeModalWidget();
         if (dialog == nullptr || !dialog->isVisible() || !wanted(dialog)) {
             if (--*remaining <= 0) timer->deleteLater();
@@ -61,6 +67,13 @@ std::shared_ptr<ModalSeen> answerNextModalWhere(std::function<bool(QWidget*)> wa
     });
     timer->start();
     return seen;
+}
+
+void stopAllModalWatchers() {
+    for (QTimer* timer : qApp->findChildren<QTimer*>(QStringLiteral("k4mModalWatcher"), Qt::FindDirectChildrenOnly)) {
+        timer->stop();
+        timer->deleteLater();
+    }
 }
 
 void clickButton(QWidget* dialog, const QString& buttonText) {

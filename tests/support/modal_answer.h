@@ -16,6 +16,8 @@ struct ModalSeen {
     QString header; // the title strip of the manager's own prompt (empty for other dialogs)
     QString text;   // the message: the prompt's text, a QMessageBox's text, else the labels joined by new lines
     QStringList buttons;
+    // Set by the test to stop watching before the time is up (a watcher for a dialog that must not appear).
+    bool stop = false;
 };
 
 // Watches for the next modal dialog (QApplication::activeModalWidget) from inside the event loop the dialog
@@ -27,6 +29,9 @@ std::shared_ptr<ModalSeen> answerNextModal(std::function<void(QWidget*)> answer,
 // opens the awaited one) is passed over.
 std::shared_ptr<ModalSeen> answerNextModalWhere(std::function<bool(QWidget*)> wanted,
                                                 std::function<void(QWidget*)> answer, int timeoutMs = 10000);
+
+// Stops every watcher still waiting, so that none outlives its test and answers a dialog of the next one.
+void stopAllModalWatchers();
 
 // Clicks the button of `dialog` with this text (ampersands ignored); a test failure when there is none.
 void clickButton(QWidget* dialog, const QString& buttonText);

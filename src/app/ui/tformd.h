@@ -207,6 +207,7 @@ private:
     void endProgram();
     void startUpServerChecks();
     bool offerUpdate();
+    void copySelfIntoDataFolder();
     void loadHomePicture(const std::string& file);
     void removeLeftovers();
     // The installation start's parts.

@@ -1,11 +1,13 @@
 // The tasks after every installation run: the start-menu shortcut and the plug-in's runtime.
 #include "app/post_install.h"
 #include "app/ui/tformd.h"
+#include "core/text_util.h"
 #include "core/ui/busy_cursor.h"
 #include "core/ui/shown_text.h"
 
 #include <QLabel>
 #include <QMessageBox>
+#include <filesystem>
 
 namespace k4m {
 
@@ -19,6 +21,10 @@ void TformD::RemoveMenu() {
 }
 
 void TformD::CreateMenu() {
+    // On a first installation the data folder did not exist when the window opened, so the copy the shortcut
+    // starts could not be made then.
+    std::error_code ec;
+    if (!std::filesystem::exists(joinPath(Folders.dataFolder, "Kandoro4Manager.exe"), ec)) copySelfIntoDataFolder();
     try {
         createMenu(m_platform, Folders.startMenuFolder, Folders.dataFolder);
     } catch (const std::exception& e) {

@@ -69,11 +69,7 @@ void TformD::startUpServerChecks() {
     ignoringFailure("the manager version check", [&] { programGoesOn = offerUpdate(); });
     if (!programGoesOn) return; // the program ends
 
-    // A copy of the manager in the data folder, which the start-menu entry starts.
-    ignoringFailure("copying the manager into the data folder", [&] {
-        const std::string copy = joinPath(Folders.dataFolder, "Kandoro4Manager.exe");
-        if (!CreateOffline && m_ownPath != copy) copyFileReplacing(m_ownPath, copy, kProgramFileMode);
-    });
+    copySelfIntoDataFolder();
 
     write(*Profile, profile::Version, kManagerVersion);
 
@@ -116,6 +112,15 @@ void TformD::startUpServerChecks() {
         fetch(server::kMessagesPath); // read, not used
     }
     writeLog("GUI Init Completed");
+}
+
+void TformD::copySelfIntoDataFolder() {
+    // A copy of the manager in the data folder, which the start-menu entry starts.
+    ignoringFailure("copying the manager into the data folder", [&] {
+        if (Folders.dataFolder.empty()) return; // no folder to put it in, never the top of the file system
+        const std::string copy = joinPath(Folders.dataFolder, "Kandoro4Manager.exe");
+        if (!CreateOffline && m_ownPath != copy) copyFileReplacing(m_ownPath, copy, kProgramFileMode);
+    });
 }
 
 bool TformD::offerUpdate() {

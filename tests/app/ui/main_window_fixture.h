@@ -15,21 +15,47 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <optional>
 #include <gtest/gtest.h>
 
 namespace k4m::test {
 
 // The real platform, but the program file lies where the test says and the network test answers as the
 // test says; link openings are recorded instead of starting a browser.
+// Programs it starts and attribute commands it runs are recorded, then carried out as usual. The questions a
+// Linux system cannot answer (bitness aside, the runtime's registry keys) are answered as the test sets them.
 class TestPlatform : public posix::PosixPlatform {
 public:
+    struct Launch {
+        std::string target;
+        std::optional<std::string> parameters;
+        int flags = 0;
+    };
     std::string ownPath;
     bool connected = true;
     std::vector<std::string> opened;
+    std::vector<Launch> launched;
+    std::vector<std::pair<std::string, std::string>> attributeCommands; // parameters, working folder
+    std::optional<bool> x64, vcUninstallKey, vcRuntimeKey;
 
     std::string ownExecutablePath() const override { return ownPath; }
     bool hasNetworkConnection() const override { return connected; }
     void shellOpen(const std::string& target) override { opened.push_back(target); }
+    int launch(const std::string& target, const std::optional<std::string>& parameters, int flags) override {
+        launched.push_back({target, parameters, flags});
+        return PosixPlatform::launch(target, parameters, flags);
+    }
+    void runSystemAttributeCommand(const std::string& parameters, const std::string& folder) override {
+        attributeCommands.emplace_back(parameters, folder);
+        PosixPlatform::runSystemAttributeCommand(parameters, folder);
+    }
+    bool is64BitSystem() const override { return x64.value_or(PosixPlatform::is64BitSystem()); }
+    bool vcRuntimeUninstallKeyExists(const std::string& code) const override {
+        return vcUninstallKey.value_or(PosixPlatform::vcRuntimeUninstallKeyExists(code));
+    }
+    bool vcRuntimeKeyExists(bool forX64) const override {
+        return vcRuntimeKey.value_or(PosixPlatform::vcRuntimeKeyExists(forX64));
+    }
 };
 
 class MainWindowTest : public testing::Test {
