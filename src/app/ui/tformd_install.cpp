@@ -76,6 +76,7 @@ void TformD::bInstallClick() {
         bOptions->setEnabled(false);
         pbar->setValue(0);
         pbar->show();
+        pbar->raise();
         Shared.currentBytes = 0;
     } catch (const CloseRequested&) {
         closeAfterCancelledWait();

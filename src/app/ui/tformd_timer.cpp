@@ -98,7 +98,10 @@ void TformD::refreshRows() {
         row.lInfo->show();
         const RowStates states = rowStatesOf(Worker->Downloads, index);
         if (const auto label = rowLabel(states, CreateOffline)) {
-            if (row.lInfo->text() != QString::fromStdString(*label)) row.lInfo->setText(QString::fromStdString(*label));
+            if (row.lInfo->text() != QString::fromStdString(*label)) {
+                row.lInfo->setText(QString::fromStdString(*label));
+                row.lInfo->adjustSize(); // the label was sized for its first text, "..."
+            }
         }
         // Running colour, then green when done: the second colouring replaces the first.
         ColorRect(row.Panel, rowLooksDone(row.lInfo->text().toStdString()) ? 1 : 2);

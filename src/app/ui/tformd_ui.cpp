@@ -162,7 +162,8 @@ void TformD::createControls() {
     lStatus->setWordWrap(false);
     Label2 = label(Rectangle1, "Label2", QString(), {0, 0, 0, 0});
     Label2->hide();
-    pbar = named(new QProgressBar(Rectangle1), "pbar");
+    // The bar reaches below the header, so it lies on the window itself, above the picture and the rows.
+    pbar = named(new QProgressBar(this), "pbar");
     pbar->setGeometry(8, 134, 577, 20);
     pbar->setTextVisible(false);
     pbar->hide();

@@ -252,6 +252,7 @@ TEST_F(InstallationTest, CancellingTheLicenceStartsNothingAndALongLicenceFromThe
         [&](QWidget* d) {
             auto* form = static_cast<k4m::TLicenseForm*>(d);
             shown = form->mLicense->toPlainText();
+            form->grab().save(QStringLiteral(K4M_SCREENSHOT_DIR "/licence_window.png"));
             EXPECT_EQ(form->size(), QSize(782, 480));
             EXPECT_EQ(form->bAgree->size(), QSize(304, 22));
             EXPECT_LT(form->bCancel->x(), form->bAgree->x());
