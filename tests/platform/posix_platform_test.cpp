@@ -177,6 +177,13 @@ TEST_F(PosixPlatformTest, RunningProcessesAreWhatTheTerminatorWouldEndEachKnownB
     EXPECT_NE(now[0], running[0]);
 }
 
+TEST_F(PosixPlatformTest, KernelThreadsNeverMatchAHostName) {
+    // Every Linux kernel runs "oom_reaper" and "kthreadd"; a host list naming "reaper" must not see them.
+    EXPECT_TRUE(platform.runningProcesses("reaper", true).empty());
+    EXPECT_TRUE(platform.runningProcesses("kthreadd", false).empty());
+    EXPECT_FALSE(platform.terminateProcesses("kthreadd", false));
+}
+
 TEST_F(PosixPlatformTest, TerminatorAnswersFalseWhenNothingMatched) {
     EXPECT_FALSE(platform.terminateProcesses("no-such-program-k4m.exe", false));
     EXPECT_FALSE(platform.terminateProcesses("", true));

@@ -32,23 +32,33 @@ std::string imageOf(const std::filesystem::path& procEntry) {
     return name;
 }
 
-// Clock ticks after boot at which the process started (field 22 of its stat line); 0 when unreadable.
-unsigned long long startTicksOf(const std::filesystem::path& procEntry) {
+// What the kernel's stat line tells about a process.
+struct ProcessStat {
+    bool kernelThread = false;
+    unsigned long long startTicks = 0; // clock ticks after boot at which it started
+};
+
+ProcessStat statOf(const std::filesystem::path& procEntry) {
     std::ifstream statFile(procEntry / "stat");
     std::string line;
     std::getline(statFile, line);
+    ProcessStat stat;
     // The short name in parentheses may hold blanks and parentheses itself: the fields follow the last ")".
     const size_t close = line.rfind(')');
-    if (close == std::string::npos) return 0;
+    if (close == std::string::npos) return stat;
     std::istringstream fields(line.substr(close + 1));
     std::string field;
+    constexpr unsigned long long kKernelThreadFlag = 0x00200000; // PF_KTHREAD
     for (int i = 3; i <= 22 && (fields >> field); ++i) {
-        if (i == 22) return isNumber(field) ? std::stoull(field) : 0;
+        if (!isNumber(field)) continue;
+        if (i == 9) stat.kernelThread = (std::stoull(field) & kKernelThreadFlag) != 0;
+        if (i == 22) stat.startTicks = std::stoull(field);
     }
-    return 0;
+    return stat;
 }
 
-// Calls `visit(pid, procEntry)` for every other process whose image matches.
+// Calls `visit(pid, stat)` for every other process whose image matches. The kernel's own threads are no
+// programs: their short names ("oom_reaper") must never match a host's name.
 template <typename Visit> void forEachMatching(const std::string& name, bool partial, Visit&& visit) {
     const std::string self = std::to_string(::getpid());
     std::error_code ec;
@@ -57,7 +67,9 @@ template <typename Visit> void forEachMatching(const std::string& name, bool par
         if (!isNumber(pidText) || pidText == self) continue;
         const std::string image = imageOf(entry.path());
         if (image.empty() || !processImageMatches(image, name, partial)) continue;
-        visit(static_cast<pid_t>(std::stol(pidText)), entry.path());
+        const ProcessStat stat = statOf(entry.path());
+        if (stat.kernelThread) continue;
+        visit(static_cast<pid_t>(std::stol(pidText)), stat);
     }
 }
 
@@ -65,15 +77,14 @@ template <typename Visit> void forEachMatching(const std::string& name, bool par
 
 bool PosixPlatform::terminateProcesses(const std::string& name, bool partial) {
     bool lastResult = false;
-    forEachMatching(name, partial, [&](pid_t pid, const std::filesystem::path&) { lastResult = ::kill(pid, SIGKILL) == 0; });
+    forEachMatching(name, partial, [&](pid_t pid, const ProcessStat&) { lastResult = ::kill(pid, SIGKILL) == 0; });
     return lastResult;
 }
 
 std::vector<RunningProcess> PosixPlatform::runningProcesses(const std::string& name, bool partial) const {
     std::vector<RunningProcess> running;
-    forEachMatching(name, partial, [&](pid_t pid, const std::filesystem::path& entry) {
-        running.push_back({pid, startTicksOf(entry)});
-    });
+    forEachMatching(name, partial,
+                    [&](pid_t pid, const ProcessStat& stat) { running.push_back({pid, stat.startTicks}); });
     return running;
 }
 
