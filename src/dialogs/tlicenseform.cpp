@@ -2,9 +2,7 @@
 
 #include "core/ui/shown_text.h"
 
-#include <QCloseEvent>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -22,13 +20,9 @@ QFont tahoma(int pixels) {
     return font;
 }
 
-bool isEnter(int key) {
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
 } // namespace
 
-TLicenseForm::TLicenseForm(QWidget* owner) : QDialog(owner) {
+TLicenseForm::TLicenseForm(QWidget* owner) : AnsweredDialog(owner) {
     setObjectName(QStringLiteral("LicenseForm"));
     setWindowTitle(QStringLiteral("License Agreement"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
@@ -82,39 +76,6 @@ void TLicenseForm::showEvent(QShowEvent* event) {
     const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
     if (shown) move(shown->availableGeometry().center() - rect().center());
     mLicense->setFocus();
-}
-
-void TLicenseForm::answer(int result) {
-    m_answering = true;
-    done(result);
-}
-
-void TLicenseForm::closeEvent(QCloseEvent* event) {
-    // Only the buttons and the two keys answer the agreement.
-    if (!m_answering) event->ignore();
-}
-
-bool TLicenseForm::handleKey(QKeyEvent* event, bool released) {
-    const int key = event->key();
-    if (!isEnter(key) && key != Qt::Key_Escape) return false;
-    // Answered on the release, so the key's release never reaches the window beneath.
-    if (released && !event->isAutoRepeat()) answer(isEnter(key) ? 1 : 2);
-    return true;
-}
-
-bool TLicenseForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        if (handleKey(static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyRelease)) return true;
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-void TLicenseForm::keyPressEvent(QKeyEvent* event) {
-    if (!handleKey(event, false)) QDialog::keyPressEvent(event);
-}
-
-void TLicenseForm::keyReleaseEvent(QKeyEvent* event) {
-    if (!handleKey(event, true)) QDialog::keyReleaseEvent(event);
 }
 
 } // namespace k4m

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/answered_dialog.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -10,7 +10,7 @@ namespace k4m {
 
 // The licence agreement, asked once before the first installation: borderless, centred on the screen, the
 // licence in a read-only memo. "I Agree" or Enter ends it with 1, "Cancel Installation" or Escape with 2.
-class TLicenseForm : public QDialog {
+class TLicenseForm : public AnsweredDialog {
     Q_OBJECT
 public:
     static constexpr int kWidth = 782;
@@ -29,16 +29,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
-
-private:
-    bool handleKey(QKeyEvent* event, bool released);
-    void answer(int result);
-
-    bool m_answering = false;
 };
 
 } // namespace k4m

@@ -4,9 +4,7 @@
 #include "core/ui/window_frame.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QCloseEvent>
 #include <QGraphicsDropShadowEffect>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextEdit>
@@ -25,17 +23,13 @@ QFont promptFont(int pixels) {
     return font;
 }
 
-bool isEnter(int key) {
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
 } // namespace
 
 int promptButtonWidth(const QString& caption) {
     return std::max(80, 8 * static_cast<int>(caption.size()));
 }
 
-TModalForm::TModalForm(QWidget* owner) : QDialog(owner) {
+TModalForm::TModalForm(QWidget* owner) : AnsweredDialog(owner) {
     setObjectName(QStringLiteral("ModalForm"));
     // No title-bar buttons: the dialog is answered, not closed, minimised or maximised (minimising it hid the
     // only window of a starting program). The frame hints are named once more before the first show.
@@ -162,38 +156,6 @@ void TModalForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Now the frame is known: centre once more, frame on frame.
     centreOnOwner(this);
-}
-
-void TModalForm::answer(int result) {
-    m_answering = true;
-    done(result);
-}
-
-void TModalForm::closeEvent(QCloseEvent* event) {
-    // Only the buttons and the two keys end the dialog.
-    if (!m_answering) event->ignore();
-}
-
-bool TModalForm::handleKey(QKeyEvent* event, bool released) {
-    const int key = event->key();
-    if (!isEnter(key) && key != Qt::Key_Escape) return false;
-    if (released && !event->isAutoRepeat()) answer(isEnter(key) ? 1 : 2);
-    return true; // the press is swallowed, so the dialog's own Enter and Escape handling never runs
-}
-
-bool TModalForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        if (handleKey(static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyRelease)) return true;
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-void TModalForm::keyPressEvent(QKeyEvent* event) {
-    if (!handleKey(event, false)) QDialog::keyPressEvent(event);
-}
-
-void TModalForm::keyReleaseEvent(QKeyEvent* event) {
-    if (!handleKey(event, true)) QDialog::keyReleaseEvent(event);
 }
 
 int ModalPrompt(QWidget* owner, int id, const QString& title, const QString& prompt, const QString& b1,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/answered_dialog.h"
 
 class QLabel;
 class QPushButton;
@@ -11,7 +11,7 @@ namespace k4m {
 
 // The manager's own question and notice dialog: a title strip, the prompt, and one or two buttons. Enter
 // (on release) answers with the first button, Escape with the second; it cannot be closed any other way.
-class TModalForm : public QDialog {
+class TModalForm : public AnsweredDialog {
     Q_OBJECT
 public:
     static constexpr int kWidth = 439;
@@ -37,19 +37,12 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    void answer(int result);
     void arrange();
     void growToFitPrompt();
-    bool handleKey(QKeyEvent* event, bool released);
 
     bool m_grown = false;
-    bool m_answering = false;
 };
 
 // Width of a button for its caption: 8 pixels a character, at least 80.

@@ -3,6 +3,7 @@
 #include "core/ignored_failure.h"
 
 #include <QCloseEvent>
+#include <QTimer>
 
 namespace k4m {
 
@@ -24,6 +25,8 @@ void TformD::closeEvent(QCloseEvent* event) {
         m_closed = true;
         FormClose();
     }
+    // A closed window finishes no run and shows no prompt any more.
+    Timer1->stop();
     event->accept();
 }
 

@@ -29,15 +29,7 @@ protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         content = root.path() / "vendor";
-        server.fallback(k4m::sim::contentFolder(content.string(), server.base()));
-        // The mirrors of this vendor live on the same server.
-        std::ofstream(managerFolder / "server.ini", std::ios::app)
-            << "MirrorDropbox=" << server.base() << "/mirrors/dropbox/server_status.txt\r\n"
-            << "MirrorGoogleDrive=" << server.base() << "/mirrors/googledrive/server_status.txt\r\n"
-            << "MirrorMediaFire=" << server.base() << "/mirrors/mediafire/server_status.txt\r\n";
-        for (const char* mirror : {"dropbox", "googledrive", "mediafire"})
-            vendorFile(std::string("mirrors/") + mirror + "/server_status.txt", "OK\r\n");
-        vendorFile("kd4_main/COM1/default", "OK[N=Ann Drummer][E=ann@example.com]");
+        useVendorFolder(content);
         vendorFile("kd4_main/COM3/default", "[Priority]\r\nMode=0\r\n[Locations]\r\n2=" + server.base() + "/pkg/\r\n");
         vendorFile("kd4_main/COM10/default", kCatalog);
         vendorFile("kd4_main/COM11/M-CORE", "[General]\r\nVersion=4.1.0\r\n"

@@ -36,14 +36,7 @@ protected:
         MainWindowTest::SetUp();
         content = root.path() / "vendor";
         data = root.path() / "data";
-        server.fallback(k4m::sim::contentFolder(content.string(), server.base()));
-        std::ofstream(managerFolder / "server.ini", std::ios::app)
-            << "MirrorDropbox=" << server.base() << "/mirrors/dropbox/server_status.txt\r\n"
-            << "MirrorGoogleDrive=" << server.base() << "/mirrors/googledrive/server_status.txt\r\n"
-            << "MirrorMediaFire=" << server.base() << "/mirrors/mediafire/server_status.txt\r\n";
-        for (const char* mirror : {"dropbox", "googledrive", "mediafire"})
-            vendorFile(std::string("mirrors/") + mirror + "/server_status.txt", "OK\r\n");
-        vendorFile("kd4_main/COM1/default", "OK[N=Ann Drummer][E=ann@example.com]");
+        useVendorFolder(content);
         vendorFile("kd4_main/COM3/default", "[Priority]\r\nMode=0\r\n[Locations]\r\n2=" + server.base() + "/pkg/\r\n");
         vendorFile("kd4_main/COM10/default", "[KD4]\r\nName=Kandoro 4 Core\r\nStatus=OK\r\nManifest=M-CORE\r\n"
                                              "[KITS]\r\nName=Funk Kits\r\nStatus=OK\r\nManifest=M-KITS\r\n");
@@ -452,6 +445,22 @@ TEST_F(InstallationTest, PostInstallDownloadsAndStartsAMissingRuntimeAndTheAaxBu
     using Attribute = std::pair<std::string, std::string>;
     EXPECT_EQ(platform.attributeCommands, (std::vector<Attribute>{{"+S Kandoro4.aaxplugin", proTools.string()},
                                                                   {"+S soundK7.aaxplugin", proTools.string()}}));
+}
+
+TEST_F(InstallationTest, AShortcutThatCannotBeMadeIsReportedAndTheRunStillEnds) {
+    writeFile(home.dataHome() / "applications", "a file where the start menu should be");
+    profile("LicenseAgreed=1\r\n");
+    auto& w = open();
+    connect(w);
+    const auto report = clickOnNextModal("OK", 30000);
+    QTest::mouseClick(w.bInstall, Qt::LeftButton);
+    ASSERT_TRUE(runEnded(w));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report->seen; }, 10000));
+    EXPECT_TRUE(report->text.contains("applications")) << report->text.toStdString();
+    EXPECT_EQ(readFile(home.dataHome() / "applications"), "a file where the start menu should be");
+    EXPECT_EQ(logIndex("WARNING: Could not create start menu"), -1); // reported by the shortcut task itself
+    expectButtonsReset(w);
+    EXPECT_NE(logIndex("VC Redistributable check inactive"), -1);
 }
 
 TEST_F(InstallationTest, APresentRuntimeIsNotDownloaded) {

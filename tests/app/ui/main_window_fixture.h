@@ -8,6 +8,7 @@
 #include "modal_answer.h"
 #include "platform/posix/posix_platform.h"
 #include "temp_dir.h"
+#include "vendor_content.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <fstream>
 #include <optional>
 #include <gtest/gtest.h>
 
@@ -83,6 +85,19 @@ protected:
     }
 
     void serve(const std::string& path, const std::string& text) { server.on(path, sim::answer::body(text)); }
+
+    // A vendor that answers from the content folder `folder`: its three mirrors on the same server and
+    // reachable, and a login that accepts every key as Ann Drummer.
+    void useVendorFolder(const std::filesystem::path& folder) {
+        server.fallback(sim::contentFolder(folder.string(), server.base()));
+        std::ofstream(managerFolder / "server.ini", std::ios::app)
+            << "MirrorDropbox=" << server.base() << "/mirrors/dropbox/server_status.txt\r\n"
+            << "MirrorGoogleDrive=" << server.base() << "/mirrors/googledrive/server_status.txt\r\n"
+            << "MirrorMediaFire=" << server.base() << "/mirrors/mediafire/server_status.txt\r\n";
+        for (const char* mirror : {"dropbox", "googledrive", "mediafire"})
+            writeFile(folder / "mirrors" / mirror / "server_status.txt", "OK\r\n");
+        writeFile(folder / "kd4_main/COM1/default", "OK[N=Ann Drummer][E=ann@example.com]");
+    }
 
     std::filesystem::path product() const { return home.dataHome() / "Kandoro4"; }
     std::filesystem::path installer() const { return product() / "Installer"; }
