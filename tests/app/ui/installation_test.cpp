@@ -27,8 +27,9 @@ namespace pack = k4m::pack;
 namespace {
 
 constexpr const char* kKey = "KEY-4242";
-// A host-list entry no other program on this computer carries in its name.
-constexpr const char* kHost = "k4mhostdaw";
+// A host-list entry no other program on this computer carries in its name, not even a test running beside
+// this one (every installation ends the hosts it matches).
+const std::string kHost = "k4mhost" + std::to_string(::getpid()) + "daw";
 
 class InstallationTest : public MainWindowTest {
 protected:
@@ -44,7 +45,7 @@ protected:
                                             "[CORE]\r\nName=Core Styles\r\nVersion=7\r\nSize=1\r\nLocation=2|core\r\n");
         vendorFile("kd4_main/COM11/M-KITS",
                    "[General]\r\n[FUNK]\r\nName=Funk Kit Sounds\r\nVersion=2\r\nSize=40\r\nLocation=2|funk\r\n");
-        vendorFile(std::string(server::kManagerFilesDir) + "/daw.txt", std::string(kHost) + "\r\n");
+        vendorFile(std::string(server::kManagerFilesDir) + "/daw.txt", kHost + "\r\n");
         // Stored without compression: the server refuses nothing, but a download under 800 bytes counts as
         // invalid, and the sound package should be large enough to watch it arrive.
         corePackage = pack::rawPackage({pack::entry("styles\\Funk.sty", "funk style"),
@@ -361,7 +362,7 @@ TEST_F(InstallationTest, PackagingForAnOfflineComputerLeavesThePluginSettingsAlo
 // Starts a copy of sleep whose image name contains the host-list entry.
 std::unique_ptr<Child> hostProgram(const fs::path& folder) {
     fs::create_directories(folder);
-    const fs::path program = folder / (std::string("My") + kHost + "64");
+    const fs::path program = folder / ("My" + kHost + "64");
     fs::copy_file("/bin/sleep", program, fs::copy_options::overwrite_existing);
     auto child = std::make_unique<Child>(std::vector<std::string>{program.string(), "60"});
     waitUntil([&] {
