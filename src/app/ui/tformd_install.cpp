@@ -115,7 +115,8 @@ bool TformD::licenceAgreed() {
     const std::string answer = fetch(server::kLicensePath);
     TLicenseForm licence(this);
     if (licenceReplacesBuiltIn(answer)) licence.replaceText(QString::fromStdString(answer));
-    if (licence.exec() == 2) return false;
+    // Only an answer agrees: a window that went away without one (its loop ended from outside) is no consent.
+    if (licence.exec() != 1) return false;
     write(*Profile, profile::LicenseAgreed, true);
     return true;
 }

@@ -283,6 +283,23 @@ TEST_F(InstallationTest, CancellingTheLicenceStartsNothingAndALongLicenceFromThe
     EXPECT_TRUE(read(savedProfile(), k4m::profile::LicenseAgreed));
 }
 
+// Only "I Agree" or Enter agree: a licence window that goes away any other way (hidden, its event loop ended
+// from outside) is no agreement, and nothing is started.
+TEST_F(InstallationTest, ALicenceWindowGoneWithoutAnAnswerIsNoAgreement) {
+    auto& w = open();
+    connect(w);
+    const auto licence = answerNextModalWhere(
+        [](QWidget* d) { return qobject_cast<k4m::TLicenseForm*>(d) != nullptr; }, [](QWidget* d) { d->hide(); });
+    QTest::mouseClick(w.bInstall, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return licence->seen; }, 15000));
+    QTest::qWait(300);
+    EXPECT_EQ(w.Worker->dldCommand, 0);
+    EXPECT_NE(w.lCustomer->text(), "Logged out"); // no run took place
+    EXPECT_TRUE(w.bInstall->isEnabled());
+    EXPECT_FALSE(savedProfile().valueExists("General", "LicenseAgreed"));
+    EXPECT_FALSE(fs::exists(product() / "kandoro4.ini"));
+}
+
 TEST_F(InstallationTest, FailedPackagesAreListedEachOnItsOwnLine) {
     profile("LicenseAgreed=1\r\n");
     server.on("/pkg/core.cxp4", k4m::sim::answer::body("gone", 404));
