@@ -72,6 +72,9 @@ void TformD::bInstallClick() {
         prepareInstallationRun();
         Worker->dldCancel = false;
         Worker->post(CmdInstallBatch);
+        // The rows show their state at once: an action combo left open until the first tick would change the
+        // slots the worker is processing.
+        refreshRows();
         // 13.
         bOptions->setEnabled(false);
         pbar->setValue(0);

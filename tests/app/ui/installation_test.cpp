@@ -300,6 +300,29 @@ TEST_F(InstallationTest, ALicenceWindowGoneWithoutAnAnswerIsNoAgreement) {
     EXPECT_FALSE(fs::exists(product() / "kandoro4.ini"));
 }
 
+// From the moment the batch is handed over, the rows show their state: an action combo still open to the user
+// would change the slots the worker is processing and offer Start Installation again.
+TEST_F(InstallationTest, TheRowsShowTheirStateAsSoonAsTheRunStarts) {
+    profile("LicenseAgreed=1\r\n");
+    server.on("/pkg/core.cxp4", k4m::sim::answer::stallAfter(server, 1000, corePackage.size()));
+    auto& w = open();
+    connect(w);
+    QTest::mouseClick(w.bInstall, Qt::LeftButton);
+    // No tick has run since the click returned.
+    for (const int row : {0, 1}) {
+        EXPECT_FALSE(w.Products[row].lSelect->isVisible()) << row;
+        EXPECT_TRUE(w.Products[row].lInfo->isVisible()) << row;
+    }
+    // A change the combo still receives is not applied to the running batch.
+    QComboBox* funk = w.Products[1].lSelect;
+    funk->setCurrentIndex(funk->currentIndex() == 0 ? 1 : 0);
+    EXPECT_FALSE(w.bInstall->isEnabled());
+    QTest::mouseClick(w.bCancel, Qt::LeftButton);
+    ASSERT_TRUE(runEnded(w, 20000));
+    EXPECT_EQ(label(w.Products[1]), "Pending");
+    expectButtonsReset(w);
+}
+
 TEST_F(InstallationTest, FailedPackagesAreListedEachOnItsOwnLine) {
     profile("LicenseAgreed=1\r\n");
     server.on("/pkg/core.cxp4", k4m::sim::answer::body("gone", 404));
