@@ -38,8 +38,9 @@ void TformD::bInstallClick() {
         Shared.elevationNeeded = false;
         Shared.pluginArchiveStored = false;
         Shared.appArchiveStored = false;
-        // 2.-3. (A data folder that is unknown is no folder to write anything relative to.)
-        const bool known = !Folders.dataFolder.empty();
+        // 2.-3. A data folder that is unknown, or named relative to wherever the program happens to run, is no
+        // folder to write anything to.
+        const bool known = !Folders.dataFolder.empty() && fs::path(Folders.dataFolder).is_absolute();
         std::error_code ec;
         if (known && !fs::exists(Folders.dataFolder, ec)) m_platform.createFolderOpenToEveryone(Folders.dataFolder);
         const std::string cacheFolder = joinPath(Folders.dataFolder, "cache");

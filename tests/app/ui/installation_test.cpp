@@ -368,21 +368,34 @@ TEST_F(InstallationTest, CancelDuringADownloadEndsTheRunLikeAnyOther) {
 
 TEST_F(InstallationTest, AnUnwritableDataFolderStopsBeforeAnything) {
     writeFile(root.path() / "plain-file", "x");
-    data = root.path() / "plain-file" / "data";
-    profile("LicenseAgreed=1\r\n");
-    auto& w = open();
-    connect(w);
-    const auto error = clickOnNextModal("OK");
-    QTest::mouseClick(w.bInstall, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return error->seen; }, 10000));
-    EXPECT_EQ(error->header, "Folder Error");
-    EXPECT_EQ(error->text, "There is a problem accessing your chosen data folder. Please change/verify the folder "
-                           "under \"Install Options\"");
-    QTest::qWait(300);
-    EXPECT_EQ(w.Worker->dldCommand, 0);
-    EXPECT_TRUE(w.bInstall->isEnabled());
-    EXPECT_FALSE(w.bCancel->isEnabled());
-    EXPECT_FALSE(fs::exists(product() / "kandoro4.ini"));
+    // A file in the way, and a folder named relative to wherever the program happens to run.
+    const fs::path cwd = root.path() / "cwd";
+    fs::create_directories(cwd);
+    struct Cwd {
+        fs::path before = fs::current_path();
+        ~Cwd() { fs::current_path(before); }
+    } restored;
+    fs::current_path(cwd);
+    for (const fs::path& folder : {root.path() / "plain-file" / "data", fs::path("relative data")}) {
+        SCOPED_TRACE(folder.string());
+        data = folder;
+        profile("LicenseAgreed=1\r\n");
+        auto& w = open();
+        connect(w);
+        const auto error = clickOnNextModal("OK");
+        QTest::mouseClick(w.bInstall, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return error->seen; }, 10000));
+        EXPECT_EQ(error->header, "Folder Error");
+        EXPECT_EQ(error->text, "There is a problem accessing your chosen data folder. Please change/verify the folder "
+                               "under \"Install Options\"");
+        QTest::qWait(300);
+        EXPECT_EQ(w.Worker->dldCommand, 0);
+        EXPECT_TRUE(w.bInstall->isEnabled());
+        EXPECT_FALSE(w.bCancel->isEnabled());
+        EXPECT_FALSE(fs::exists(product() / "kandoro4.ini"));
+        EXPECT_FALSE(fs::exists(cwd / "relative data" / "cache"));
+        w.close();
+    }
 }
 
 TEST_F(InstallationTest, PackagingForAnOfflineComputerLeavesThePluginSettingsAlone) {
