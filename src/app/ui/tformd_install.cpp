@@ -38,8 +38,9 @@ void TformD::bInstallClick() {
         Shared.elevationNeeded = false;
         Shared.pluginArchiveStored = false;
         Shared.appArchiveStored = false;
-        // 2.-3. (A data folder that is unknown is no folder to write anything relative to.)
-        const bool known = !Folders.dataFolder.empty();
+        // 2.-3. A data folder that is unknown, or named relative to wherever the program happens to run, is no
+        // folder to write anything to.
+        const bool known = !Folders.dataFolder.empty() && fs::path(Folders.dataFolder).is_absolute();
         std::error_code ec;
         if (known && !fs::exists(Folders.dataFolder, ec)) m_platform.createFolderOpenToEveryone(Folders.dataFolder);
         const std::string cacheFolder = joinPath(Folders.dataFolder, "cache");
@@ -72,6 +73,9 @@ void TformD::bInstallClick() {
         prepareInstallationRun();
         Worker->dldCancel = false;
         Worker->post(CmdInstallBatch);
+        // The rows show their state at once: an action combo left open until the first tick would change the
+        // slots the worker is processing.
+        refreshRows();
         // 13.
         bOptions->setEnabled(false);
         pbar->setValue(0);
@@ -115,7 +119,8 @@ bool TformD::licenceAgreed() {
     const std::string answer = fetch(server::kLicensePath);
     TLicenseForm licence(this);
     if (licenceReplacesBuiltIn(answer)) licence.replaceText(QString::fromStdString(answer));
-    if (licence.exec() == 2) return false;
+    // Only an answer agrees: a window that went away without one (its loop ended from outside) is no consent.
+    if (licence.exec() != 1) return false;
     write(*Profile, profile::LicenseAgreed, true);
     return true;
 }

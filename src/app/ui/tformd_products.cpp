@@ -31,6 +31,8 @@ void TformD::removeProductRows() {
 void TformD::cbChange(QComboBox* sender) {
     const int index = sender->property("tag").toInt();
     if (index < 0 || index >= kMaxProductRows) return;
+    // The slots belong to the worker while it runs a batch.
+    if (Worker->dldCommand == CmdInstallBatch || Worker->dldCommand == CmdBatchFinished) return;
     const int colour = applyAction(sender->currentText().toStdString(), index, Worker->Downloads);
     ColorRect(Products[static_cast<size_t>(index)].Panel, colour);
     showChosenWork();

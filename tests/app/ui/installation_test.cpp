@@ -277,6 +277,46 @@ TEST_F(InstallationTest, CancellingTheLicenceStartsNothingAndALongLicenceFromThe
     EXPECT_TRUE(read(savedProfile(), k4m::profile::LicenseAgreed));
 }
 
+// Only "I Agree" or Enter agree: a licence window that goes away any other way (hidden, its event loop ended
+// from outside) is no agreement, and nothing is started.
+TEST_F(InstallationTest, ALicenceWindowGoneWithoutAnAnswerIsNoAgreement) {
+    auto& w = open();
+    connect(w);
+    const auto licence = answerNextModalWhere(
+        [](QWidget* d) { return qobject_cast<k4m::TLicenseForm*>(d) != nullptr; }, [](QWidget* d) { d->hide(); });
+    QTest::mouseClick(w.bInstall, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return licence->seen; }, 15000));
+    QTest::qWait(300);
+    EXPECT_EQ(w.Worker->dldCommand, 0);
+    EXPECT_NE(w.lCustomer->text(), "Logged out"); // no run took place
+    EXPECT_TRUE(w.bInstall->isEnabled());
+    EXPECT_FALSE(savedProfile().valueExists("General", "LicenseAgreed"));
+    EXPECT_FALSE(fs::exists(product() / "kandoro4.ini"));
+}
+
+// From the moment the batch is handed over, the rows show their state: an action combo still open to the user
+// would change the slots the worker is processing and offer Start Installation again.
+TEST_F(InstallationTest, TheRowsShowTheirStateAsSoonAsTheRunStarts) {
+    profile("LicenseAgreed=1\r\n");
+    server.on("/pkg/core.cxp4", k4m::sim::answer::stallAfter(server, 1000, corePackage.size()));
+    auto& w = open();
+    connect(w);
+    QTest::mouseClick(w.bInstall, Qt::LeftButton);
+    // No tick has run since the click returned.
+    for (const int row : {0, 1}) {
+        EXPECT_FALSE(w.Products[row].lSelect->isVisible()) << row;
+        EXPECT_TRUE(w.Products[row].lInfo->isVisible()) << row;
+    }
+    // A change the combo still receives is not applied to the running batch.
+    QComboBox* funk = w.Products[1].lSelect;
+    funk->setCurrentIndex(funk->currentIndex() == 0 ? 1 : 0);
+    EXPECT_FALSE(w.bInstall->isEnabled());
+    QTest::mouseClick(w.bCancel, Qt::LeftButton);
+    ASSERT_TRUE(runEnded(w, 20000));
+    EXPECT_EQ(label(w.Products[1]), "Pending");
+    expectButtonsReset(w);
+}
+
 TEST_F(InstallationTest, FailedPackagesAreListedEachOnItsOwnLine) {
     profile("LicenseAgreed=1\r\n");
     server.on("/pkg/core.cxp4", k4m::sim::answer::body("gone", 404));
@@ -322,21 +362,34 @@ TEST_F(InstallationTest, CancelDuringADownloadEndsTheRunLikeAnyOther) {
 
 TEST_F(InstallationTest, AnUnwritableDataFolderStopsBeforeAnything) {
     writeFile(root.path() / "plain-file", "x");
-    data = root.path() / "plain-file" / "data";
-    profile("LicenseAgreed=1\r\n");
-    auto& w = open();
-    connect(w);
-    const auto error = clickOnNextModal("OK");
-    QTest::mouseClick(w.bInstall, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return error->seen; }, 10000));
-    EXPECT_EQ(error->header, "Folder Error");
-    EXPECT_EQ(error->text, "There is a problem accessing your chosen data folder. Please change/verify the folder "
-                           "under \"Install Options\"");
-    QTest::qWait(300);
-    EXPECT_EQ(w.Worker->dldCommand, 0);
-    EXPECT_TRUE(w.bInstall->isEnabled());
-    EXPECT_FALSE(w.bCancel->isEnabled());
-    EXPECT_FALSE(fs::exists(product() / "kandoro4.ini"));
+    // A file in the way, and a folder named relative to wherever the program happens to run.
+    const fs::path cwd = root.path() / "cwd";
+    fs::create_directories(cwd);
+    struct Cwd {
+        fs::path before = fs::current_path();
+        ~Cwd() { fs::current_path(before); }
+    } restored;
+    fs::current_path(cwd);
+    for (const fs::path& folder : {root.path() / "plain-file" / "data", fs::path("relative data")}) {
+        SCOPED_TRACE(folder.string());
+        data = folder;
+        profile("LicenseAgreed=1\r\n");
+        auto& w = open();
+        connect(w);
+        const auto error = clickOnNextModal("OK");
+        QTest::mouseClick(w.bInstall, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return error->seen; }, 10000));
+        EXPECT_EQ(error->header, "Folder Error");
+        EXPECT_EQ(error->text, "There is a problem accessing your chosen data folder. Please change/verify the folder "
+                               "under \"Install Options\"");
+        QTest::qWait(300);
+        EXPECT_EQ(w.Worker->dldCommand, 0);
+        EXPECT_TRUE(w.bInstall->isEnabled());
+        EXPECT_FALSE(w.bCancel->isEnabled());
+        EXPECT_FALSE(fs::exists(product() / "kandoro4.ini"));
+        EXPECT_FALSE(fs::exists(cwd / "relative data" / "cache"));
+        w.close();
+    }
 }
 
 TEST_F(InstallationTest, PackagingForAnOfflineComputerLeavesThePluginSettingsAlone) {
