@@ -67,8 +67,12 @@ void TformD::Timer1Timer() {
             step = {"Reset"};
             finishRun();
         }
-        // 9.
+        // 9. The status line belongs to the installation: before a run it keeps what Connect showed there.
         step = {"State Check"};
+        if (command != CmdInstallBatch && command != CmdBatchFinished && Status.overrideText.empty()) {
+            InTimer = false;
+            return;
+        }
         TransferReport report;
         report.active = Worker->dldActive;
         report.maxBytes = Worker->dldMax;
