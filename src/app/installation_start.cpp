@@ -58,32 +58,4 @@ bool licenceReplacesBuiltIn(const std::string& answer) {
     return characters > 4000;
 }
 
-void writePluginSettings(IniFile& ini, const std::string& soundFolder, const PluginOptions& o) {
-    const char* g = plugin::kGeneral;
-    write(ini, plugin::SoundFolder, soundFolder);
-    if (o.useDPIX)
-        write(ini, plugin::DPIXOverride, o.dpixOverride);
-    else
-        ini.deleteKey(g, plugin::DPIXOverride.name);
-    if (o.gfxDXS)
-        write(ini, plugin::GFX_DXS, true);
-    else
-        ini.deleteKey(g, plugin::GFX_DXS.name);
-    write(ini, plugin::APSMode, o.apsMode);
-    if (o.gfxDX9)
-        write(ini, plugin::GFX_DX9, true);
-    else
-        ini.deleteKey(g, plugin::GFX_DX9.name);
-    // Direct2D is the plug-in's default: only turning it off is written.
-    if (o.gfxD2D)
-        ini.deleteKey(g, plugin::GFX_D2D.name);
-    else
-        write(ini, plugin::GFX_D2D, false);
-    write(ini, plugin::PriorityMode, o.priorityMode == 1 ? 1 : 0);
-    if (o.sot)
-        write(ini, plugin::ForceMenuSOT, true);
-    else
-        ini.deleteKey(g, plugin::ForceMenuSOT.name);
-}
-
 } // namespace k4m

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ini_file.h"
+#include "core/plugin_options.h"
 #include "platform/platform.h"
 
 #include <string>
@@ -42,21 +43,5 @@ bool dataFolderWritable(const std::string& cacheFolder);
 // The licence text fetched from the server replaces the built-in one only when it is long enough to be a
 // licence rather than an error answer.
 bool licenceReplacesBuiltIn(const std::string& answer);
-
-// The plug-in options the troubleshooting dialog keeps, as the settings file stores them.
-struct PluginOptions {
-    bool useDPIX = false;
-    int dpixOverride = 96;
-    bool gfxDXS = false;
-    bool apsMode = false;
-    bool gfxDX9 = false;
-    bool gfxD2D = true;
-    int priorityMode = 1;
-    bool sot = false;
-};
-
-// Writes the plug-in's settings before an installation: the sound folder and the options, each key written or
-// deleted as the option says. Other keys stay.
-void writePluginSettings(IniFile& settings, const std::string& soundFolder, const PluginOptions& options);
 
 } // namespace k4m

@@ -1,5 +1,6 @@
 // The installation options dialog's controls, with the places, texts and hints of its design.
 #include "core/ui/shown_text.h"
+#include "dialogs/dialog_controls.h"
 #include "dialogs/tlocations.h"
 
 #include <QCheckBox>
@@ -12,23 +13,9 @@ namespace k4m {
 
 namespace {
 
-// Rounded grey panels; the dialog's own sheet, so that the main window's rules for names it shares with this
-// dialog (Rectangle2, lOffline) do not reach it.
-constexpr const char* kStyle = R"(
-#Locations { background: #EAE3D9; }
-#RoundRect1, #RoundRect2, #RoundRect3, #RoundRect4, #RoundRect5, #RoundRect6 {
-    border: 1px solid #9C9C9C;
-    border-radius: 8px;
-    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #F8F8F8, stop:1 #CDCDCD);
-}
-#Rectangle2 {
-    border-top: 1px solid #9C9C9C;
-    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #E2E2E2, stop:1 #B5B5B5);
-}
-QLabel { font-family: Tahoma; font-size: 11px; color: #202020; background: transparent; }
-QLabel:disabled { color: #8C8C8C; }
+constexpr const char* kPanels = "#RoundRect1, #RoundRect2, #RoundRect3, #RoundRect4, #RoundRect5, #RoundRect6";
+constexpr const char* kExtraStyle = R"(
 #Label4, #Label2, #lVST64, #lVST32, #lAAX, #Label1 { font-size: 13px; font-weight: bold; }
-QCheckBox { font-family: Tahoma; font-size: 12px; color: #202020; }
 #cbxOffline { font-size: 15px; color: #8B0000; }
 #lOffline { font-size: 13px; font-weight: normal; color: #8B0000; }
 )";
@@ -38,39 +25,12 @@ template <typename T> T* named(T* widget, const char* name) {
     return widget;
 }
 
+using controls::button;
+using controls::checkBox;
+using controls::edit;
+using controls::label;
 QWidget* group(QWidget* parent, const char* name, QRect geometry) {
-    auto* panel = named(new QWidget(parent), name);
-    panel->setAttribute(Qt::WA_StyledBackground);
-    panel->setGeometry(geometry);
-    return panel;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, QRect geometry, bool wrap = false) {
-    auto* l = named(new QLabel(parent), name);
-    showPlainText(l);
-    l->setText(text);
-    l->setGeometry(geometry);
-    l->setWordWrap(wrap);
-    return l;
-}
-
-QCheckBox* checkBox(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    auto* box = named(new QCheckBox(text, parent), name);
-    box->setGeometry(geometry);
-    return box;
-}
-
-QLineEdit* edit(QWidget* parent, const char* name, QRect geometry) {
-    auto* e = named(new QLineEdit(parent), name);
-    e->setGeometry(geometry);
-    return e;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    auto* b = named(new QPushButton(text, parent), name);
-    b->setGeometry(geometry);
-    b->setAutoDefault(false);
-    return b;
+    return controls::panel(parent, name, geometry);
 }
 
 } // namespace
@@ -79,7 +39,7 @@ void TLocations::createControls() {
     setObjectName(QStringLiteral("Locations"));
     setWindowTitle(QStringLiteral("Installation Options"));
     setFixedSize(kWidth, kHeight);
-    setStyleSheet(QString::fromLatin1(kStyle));
+    setStyleSheet(controls::dialogStyle("Locations", kPanels, kExtraStyle));
 
     RoundRect4 = group(this, "RoundRect4", {8, 11, 624, 100});
     Label4 = label(RoundRect4, "Label4", QStringLiteral("Kandoro Data Folder"), {10, 5, 300, 18});

@@ -85,15 +85,4 @@ TEST(LicenceText, ReplacesTheBuiltInOneOnlyWhenLongerThan4000Characters) {
     EXPECT_FALSE(k4m::licenceReplacesBuiltIn(umlauts));
 }
 
-TEST(PluginSettings, EachOptionIsWrittenOrDeletedAndOtherKeysStay) {
-    auto ini = k4m::IniFile::fromText("[General]\r\nGUIScale=7\r\nDPIXOverride=120\r\nGFX_DXS=1\r\nGFX_DX9=1\r\n"
-                                      "GFX_D2D=0\r\nForceMenuSOT=1\r\n");
-    k4m::writePluginSettings(ini, "/data/data", {false, 144, false, false, false, true, 2, false});
-    EXPECT_EQ(ini.toText(), "[General]\r\nGUIScale=7\r\nSoundFolder=/data/data\r\nAPSMode=0\r\nPriorityMode=0\r\n");
-
-    k4m::writePluginSettings(ini, "/kd3", {true, 144, true, true, true, false, 1, true});
-    EXPECT_EQ(ini.toText(), "[General]\r\nGUIScale=7\r\nSoundFolder=/kd3\r\nAPSMode=1\r\nPriorityMode=1\r\n"
-                            "DPIXOverride=144\r\nGFX_DXS=1\r\nGFX_DX9=1\r\nGFX_D2D=0\r\nForceMenuSOT=1\r\n");
-}
-
 } // namespace

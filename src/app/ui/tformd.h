@@ -147,6 +147,7 @@ public:
     void bInstallClick();
     void bCancelClick();
     void bOptionsClick(bool fromButton);
+    void bKDOptionsClick();
     void ekeyChange();
     void cbChange(QComboBox* sender);
     void bReinstallAllClick();
@@ -155,6 +156,10 @@ public:
     void Label7Click();
     void Label8Click();
     void Label9Click();
+
+    // The plug-in options held above, as one value.
+    PluginOptions pluginOptions() const;
+    void setPluginOptions(const PluginOptions& options);
 
     // The post-install tasks.
     void CreateMenu();

@@ -130,7 +130,7 @@ void TformD::writePluginSettingsFile() {
     try {
         settings.load();
         writePluginSettings(settings, soundFolderFor(UseKD3, KD3DataFolder, Folders.dataFolder),
-                            {UseDPIX, DPIXOverride, GFX_DXS, APSMode, GFX_DX9, GFX_D2D, PriorityMode, SOT});
+                            pluginOptions());
         settings.save();
     } catch (const std::exception& e) {
         // The packages install all the same; the plug-in keeps the settings it had.

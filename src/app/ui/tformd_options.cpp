@@ -1,6 +1,7 @@
 // The main window's options handler: the installation options dialog, opened by its button or by Connect.
 #include "app/ui/tformd.h"
 #include "core/settings_keys.h"
+#include "dialogs/tkdoptions.h"
 #include "dialogs/tlocations.h"
 
 #include <QPushButton>
@@ -53,6 +54,29 @@ void TformD::bOptionsClick(bool fromButton) {
     Shared.createOffline = CreateOffline;
     OptionsAccepted = result == QDialog::Accepted;
     if (fromButton && OptionsAccepted) applyChangedOptions(*this);
+}
+
+PluginOptions TformD::pluginOptions() const {
+    return {UseDPIX, DPIXOverride, GFX_DXS, APSMode, GFX_DX9, GFX_D2D, PriorityMode, SOT, ForceMenuMode};
+}
+
+void TformD::setPluginOptions(const PluginOptions& o) {
+    UseDPIX = o.useDPIX;
+    DPIXOverride = o.dpixOverride;
+    GFX_DXS = o.gfxDXS;
+    APSMode = o.apsMode;
+    GFX_DX9 = o.gfxDX9;
+    GFX_D2D = o.gfxD2D;
+    PriorityMode = o.priorityMode;
+    SOT = o.sot;
+    ForceMenuMode = o.menuMode;
+}
+
+void TformD::bKDOptionsClick() {
+    PluginOptions values = pluginOptions();
+    TKDOptions dialog(values, Folders.pluginSettingsPath(), this);
+    // OK keeps the values in memory even when no settings file exists yet; Cancel changes nothing.
+    if (dialog.exec() == QDialog::Accepted) setPluginOptions(values);
 }
 
 } // namespace k4m
