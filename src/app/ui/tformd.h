@@ -146,6 +146,7 @@ public:
     void bConnectClick();
     void bInstallClick();
     void bCancelClick();
+    void bUninstallClick();
     void bOptionsClick(bool fromButton);
     void bKDOptionsClick();
     void ekeyChange();

@@ -1,0 +1,26 @@
+#include "app/uninstall.h"
+
+#include <filesystem>
+
+namespace k4m {
+
+namespace fs = std::filesystem;
+
+void removeUserData(const std::string& dataFolder, bool offlineMode) {
+    // An unknown data folder is no folder to remove anything relative to.
+    if (dataFolder.empty() || !fs::path(dataFolder).is_absolute()) return;
+    const fs::path data(dataFolder);
+    std::error_code ec;
+    if (fs::is_symlink(data, ec)) return; // the folder itself was swapped for a link: nothing of ours is there
+    auto remove = [&](const char* name) {
+        std::error_code ignored;
+        fs::remove_all(data / name, ignored);
+    };
+    if (!offlineMode) {
+        remove("cache");
+        remove("Offline");
+    }
+    remove("data");
+}
+
+} // namespace k4m
