@@ -149,6 +149,7 @@ public:
     void bUninstallClick();
     void bOptionsClick(bool fromButton);
     void bKDOptionsClick();
+    void btechSupportClick();
     void ekeyChange();
     void cbChange(QComboBox* sender);
     void bReinstallAllClick();

@@ -1,7 +1,9 @@
 // The main window's options handler: the installation options dialog, opened by its button or by Connect.
 #include "app/ui/tformd.h"
 #include "core/settings_keys.h"
+#include "app/support_package.h"
 #include "dialogs/tkdoptions.h"
+#include "dialogs/ttechsupport.h"
 #include "dialogs/tlocations.h"
 
 #include <QPushButton>
@@ -77,6 +79,13 @@ void TformD::bKDOptionsClick() {
     TKDOptions dialog(values, Folders.pluginSettingsPath(), this);
     // OK keeps the values in memory even when no settings file exists yet; Cancel changes nothing.
     if (dialog.exec() == QDialog::Accepted) setPluginOptions(values);
+}
+
+void TformD::btechSupportClick() {
+    TTechSupport dialog(
+        m_platform, [this] { return buildSupportZip(Folders.profilePath(), log.lines(), Folders.productFolder); },
+        supportZipPath(Folders.profilePath()), supportMailLink(Server.support), this);
+    dialog.exec();
 }
 
 } // namespace k4m

@@ -182,6 +182,7 @@ void TformD::createControls() {
     connect(bCancel, &QPushButton::clicked, this, &TformD::bCancelClick);
     connect(bKDOptions, &QPushButton::clicked, this, &TformD::bKDOptionsClick);
     connect(bUninstall, &QPushButton::clicked, this, &TformD::bUninstallClick);
+    connect(btechSupport, &QPushButton::clicked, this, &TformD::btechSupportClick);
     connect(bOptions, &QPushButton::clicked, this, [this] { bOptionsClick(true); });
     connect(ekey, &QLineEdit::textChanged, this, &TformD::ekeyChange);
     connect(bReinstallAll, &QPushButton::clicked, this, &TformD::bReinstallAllClick);
