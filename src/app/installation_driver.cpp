@@ -16,10 +16,9 @@ int64_t roundHalfEven(double value) {
     return static_cast<int64_t>(result);
 }
 
-RowStates rowStatesOf(const TcvDownload* slots, size_t count, int productIndex) {
+RowStates rowStatesOf(std::span<const TcvDownload> slots, int productIndex) {
     RowStates states;
-    for (size_t i = 0; i < count; ++i) {
-        const TcvDownload& slot = slots[i];
+    for (const TcvDownload& slot : slots) {
         if (!slot.InUse || slot.ProductIndex != productIndex || slot.iState != 0) continue;
         switch (slot.dState.load()) {
         case StatePending: states.pending = true; break;

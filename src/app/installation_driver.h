@@ -2,9 +2,9 @@
 
 #include "download/tcv_download.h"
 
-#include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace k4m {
@@ -23,8 +23,7 @@ struct RowStates {
 };
 
 // The states of the slots in use that belong to `productIndex` and are to be processed (iState 0).
-template <size_t N> RowStates rowStatesOf(const std::array<TcvDownload, N>& slots, int productIndex);
-RowStates rowStatesOf(const TcvDownload* slots, size_t count, int productIndex);
+RowStates rowStatesOf(std::span<const TcvDownload> slots, int productIndex);
 
 // The row's status label during a run: the first rule that holds; nothing when the label keeps its text.
 std::optional<std::string> rowLabel(const RowStates& states, bool createOffline);
@@ -52,9 +51,5 @@ std::string runStatusText(const TransferReport& report, const std::string& overr
 
 // The text of the prompt that lists the errors of a run; `errors` begins with a line break of its own.
 std::string installationErrorsText(const std::string& errors);
-
-template <size_t N> RowStates rowStatesOf(const std::array<TcvDownload, N>& slots, int productIndex) {
-    return rowStatesOf(slots.data(), N, productIndex);
-}
 
 } // namespace k4m

@@ -4,8 +4,8 @@
 #include "core/text_util.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
+#include <list>
 #include <stdexcept>
 #include <zip.h>
 
@@ -15,28 +15,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Adds one regular file (never through a link) under `name`; false when it is not there or not readable.
-bool addFile(zip_t* archive, const fs::path& file, const std::string& name) {
+// Adds one regular file (never through a link) under `name`; false when it is not there or not readable. The
+// bytes are read now and kept in `kept` until the archive is closed (libzip reads its sources only then): a file
+// that went away meanwhile would otherwise fail the whole archive.
+bool addFile(zip_t* archive, const fs::path& file, const std::string& name, std::list<std::string>& kept) {
     std::error_code ec;
     if (!fs::is_regular_file(fs::symlink_status(file, ec))) return false;
-    // Read when the archive is closed; a file that is gone by then makes the close skip nothing else, so the
-    // bytes are taken now.
-    std::string bytes;
     try {
         const auto content = readRegularFile(file, kMaxLoadedText);
         if (!content) return false;
-        bytes = *content;
+        kept.push_back(std::move(*content));
     } catch (const std::exception&) {
         return false;
     }
-    void* copy = std::malloc(bytes.empty() ? 1 : bytes.size());
-    if (copy == nullptr) return false;
-    std::copy(bytes.begin(), bytes.end(), static_cast<char*>(copy));
-    zip_source_t* source = zip_source_buffer(archive, copy, bytes.size(), 1);
-    if (source == nullptr) {
-        std::free(copy);
-        return false;
-    }
+    zip_source_t* source = zip_source_buffer(archive, kept.back().data(), kept.back().size(), 0);
+    if (source == nullptr) return false;
     const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
     if (index < 0) {
         zip_source_free(source);
@@ -59,14 +52,15 @@ std::string buildSupportZip(const std::string& profilePath, const std::vector<st
     int error = 0;
     zip_t* archive = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE | ZIP_EXCL, &error);
     if (archive == nullptr) throw std::runtime_error("cannot create " + zipPath.string());
+    std::list<std::string> kept; // the entries' bytes, alive until the archive is closed
 
-    addFile(archive, profilePath, "installer.ini");
+    addFile(archive, profilePath, "installer.ini", kept);
     try {
         std::string text;
         for (const std::string& line : logLines)
             text += line + "\n";
         SaveString(text, folder / "log.bak");
-        addFile(archive, folder / "log.bak", "log.txt");
+        addFile(archive, folder / "log.bak", "log.txt", kept);
     } catch (const std::exception&) {
         // No log in the archive; the rest goes in.
     }
@@ -77,8 +71,8 @@ std::string buildSupportZip(const std::string& profilePath, const std::vector<st
             if (name.size() > 4 && toLowerAscii(name.substr(name.size() - 4)) == ".txt") logs.push_back(entry.path());
         }
         for (const fs::path& log : logs)
-            addFile(archive, log, log.filename().string());
-        addFile(archive, fs::path(productFolder) / "kandoro4.ini", "kandoro4.ini");
+            addFile(archive, log, log.filename().string(), kept);
+        addFile(archive, fs::path(productFolder) / "kandoro4.ini", "kandoro4.ini", kept);
     }
     if (zip_close(archive) != 0) {
         const std::string message = zip_strerror(archive);

@@ -24,6 +24,16 @@ void writeD2D(IniFile& ini, bool on) {
         write(ini, plugin::GFX_D2D, false);
 }
 
+// The graphics switches and the priority, written alike before an installation and by the troubleshooting
+// dialog.
+void writeGraphicsAndPriority(IniFile& ini, const PluginOptions& o) {
+    writeOrDelete(ini, plugin::GFX_DXS, o.gfxDXS);
+    write(ini, plugin::APSMode, o.apsMode);
+    writeOrDelete(ini, plugin::GFX_DX9, o.gfxDX9);
+    writeD2D(ini, o.gfxD2D);
+    write(ini, plugin::PriorityMode, o.priorityMode == 1 ? 1 : 0);
+}
+
 } // namespace
 
 void writePluginSettings(IniFile& ini, const std::string& soundFolder, const PluginOptions& o) {
@@ -32,11 +42,7 @@ void writePluginSettings(IniFile& ini, const std::string& soundFolder, const Plu
         write(ini, plugin::DPIXOverride, o.dpixOverride);
     else
         ini.deleteKey(plugin::kGeneral, plugin::DPIXOverride.name);
-    writeOrDelete(ini, plugin::GFX_DXS, o.gfxDXS);
-    write(ini, plugin::APSMode, o.apsMode);
-    writeOrDelete(ini, plugin::GFX_DX9, o.gfxDX9);
-    writeD2D(ini, o.gfxD2D);
-    write(ini, plugin::PriorityMode, o.priorityMode == 1 ? 1 : 0);
+    writeGraphicsAndPriority(ini, o);
     writeOrDelete(ini, plugin::ForceMenuSOT, o.sot);
 }
 
@@ -48,11 +54,7 @@ void writeTroubleshootingOptions(IniFile& ini, const PluginOptions& o) {
         ini.deleteKey(plugin::kGeneral, plugin::DPIXOverride.name);
         ini.deleteKey(plugin::kGeneral, plugin::UseDPIX.name);
     }
-    writeOrDelete(ini, plugin::GFX_DXS, o.gfxDXS);
-    write(ini, plugin::APSMode, o.apsMode);
-    writeOrDelete(ini, plugin::GFX_DX9, o.gfxDX9);
-    writeD2D(ini, o.gfxD2D);
-    write(ini, plugin::PriorityMode, o.priorityMode == 1 ? 1 : 0);
+    writeGraphicsAndPriority(ini, o);
     write(ini, plugin::ForceMenuMode, o.menuMode);
     writeOrDelete(ini, plugin::ForceMenuSOT, o.sot);
 }

@@ -1,6 +1,5 @@
 #include "dialogs/tkdoptions.h"
 
-#include "core/ui/window_frame.h"
 #include "dialogs/dialog_controls.h"
 
 #include <QCheckBox>
@@ -22,9 +21,7 @@ constexpr const char* kExtraStyle = R"(
 } // namespace
 
 TKDOptions::TKDOptions(PluginOptions& values, std::string settingsPath, QWidget* owner)
-    : QDialog(owner), m_values(values), m_settingsPath(std::move(settingsPath)) {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
-    setModal(true);
+    : SettingsDialog(owner), m_values(values), m_settingsPath(std::move(settingsPath)) {
     createControls();
 }
 
@@ -74,22 +71,6 @@ void TKDOptions::createControls() {
 
     connect(Button2, &QPushButton::clicked, this, &TKDOptions::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TKDOptions::Button3Click);
-}
-
-void TKDOptions::setVisible(bool visible) {
-    // Filled and placed before the window system sees it, so it appears once, complete, where it belongs.
-    if (visible && !m_shown) {
-        m_shown = true;
-        FormShow();
-        centreOnOwner(this);
-        askForTitleOnlyFrame(this);
-    }
-    QDialog::setVisible(visible);
-}
-
-void TKDOptions::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    centreOnOwner(this);
 }
 
 void TKDOptions::FormShow() {

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "core/plugin_options.h"
-
-#include <QDialog>
+#include "dialogs/settings_dialog.h"
 #include <string>
 
 class QCheckBox;
@@ -16,7 +15,7 @@ namespace k4m {
 // The troubleshooting options: the plug-in's display, graphics, menu and priority settings, shown from the
 // main window's values and, on OK, copied back into them and written into the plug-in's settings file when
 // that file exists.
-class TKDOptions : public QDialog {
+class TKDOptions : public SettingsDialog {
     Q_OBJECT
 public:
     static constexpr int kWidth = 624;
@@ -44,21 +43,15 @@ public:
     QPushButton* Button3;
     QPushButton* Button2;
 
-    void FormShow();
+    void FormShow() override;
     void Button2Click();
     void Button3Click();
-
-    void setVisible(bool visible) override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void createControls();
 
     PluginOptions& m_values;
     std::string m_settingsPath;
-    bool m_shown = false;
 };
 
 } // namespace k4m

@@ -1,6 +1,5 @@
 #include "dialogs/ttechsupport.h"
 
-#include "core/ui/window_frame.h"
 #include "dialogs/dialog_controls.h"
 
 #include <QDrag>
@@ -27,11 +26,9 @@ constexpr const char* kStyle = R"(
 
 TTechSupport::TTechSupport(Platform& platform, std::function<std::string()> buildZip, std::string archivePath,
                            std::string mailLink, QWidget* owner)
-    : QDialog(owner), m_platform(platform), m_buildZip(std::move(buildZip)), m_archivePath(std::move(archivePath)),
+    : SettingsDialog(owner), m_platform(platform), m_buildZip(std::move(buildZip)), m_archivePath(std::move(archivePath)),
       m_mailLink(std::move(mailLink)) {
     using namespace controls;
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
-    setModal(true);
     setObjectName(QStringLiteral("TechSupport"));
     setWindowTitle(QStringLiteral("Request Technical Support"));
     setFixedSize(kWidth, kHeight);
@@ -56,16 +53,6 @@ TTechSupport::TTechSupport(Platform& platform, std::function<std::string()> buil
 
     connect(Button1, &QPushButton::clicked, this, &TTechSupport::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::accept);
-}
-
-void TTechSupport::setVisible(bool visible) {
-    if (visible && !m_shown) {
-        m_shown = true;
-        FormShow();
-        centreOnOwner(this);
-        askForTitleOnlyFrame(this);
-    }
-    QDialog::setVisible(visible);
 }
 
 void TTechSupport::FormShow() {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "dialogs/settings_dialog.h"
 #include "platform/platform.h"
 
-#include <QDialog>
 #include <functional>
 #include <string>
 
@@ -13,7 +13,7 @@ namespace k4m {
 
 // Helps the user ask for support: builds the support archive when shown, opens a prepared e-mail, offers the
 // archive for dragging onto that e-mail, and names its path for attaching it by hand.
-class TTechSupport : public QDialog {
+class TTechSupport : public SettingsDialog {
     Q_OBJECT
 public:
     static constexpr int kWidth = 441;
@@ -32,11 +32,9 @@ public:
     QPushButton* Button2;
     std::string LogZip;
 
-    void FormShow();
+    void FormShow() override;
     void Button1Click();
     void RoundRect1MouseDown();
-
-    void setVisible(bool visible) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,7 +44,6 @@ private:
     std::function<std::string()> m_buildZip;
     std::string m_archivePath;
     std::string m_mailLink;
-    bool m_shown = false;
 };
 
 } // namespace k4m

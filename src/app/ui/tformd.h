@@ -223,7 +223,8 @@ private:
     bool licenceAgreed();
     void writePluginSettingsFile();
     // The installation driver's parts.
-    void refreshRows();
+    // `rowInProgress` names the row being refreshed, for an error that stops it.
+    void refreshRows(int& rowInProgress);
     void finishRun();
     void runAaxTasks();
     // Sets the status override text and shows it at once (the timer may not tick while a task waits).

@@ -75,7 +75,8 @@ void TformD::bInstallClick() {
         Worker->post(CmdInstallBatch);
         // The rows show their state at once: an action combo left open until the first tick would change the
         // slots the worker is processing.
-        refreshRows();
+        int row = 0;
+        refreshRows(row);
         // 13.
         bOptions->setEnabled(false);
         pbar->setValue(0);

@@ -56,7 +56,7 @@ void TformD::Timer1Timer() {
         const int command = Worker->dldCommand;
         if (command == CmdInstallBatch || command == CmdBatchFinished) {
             step = {"Checking slot #", 0};
-            refreshRows();
+            refreshRows(step.slot);
             step = {"Status Check"};
             if (const auto position =
                     progressPosition(Shared.finishedBytes, Shared.currentBytes, ActualInstallSize))
@@ -94,8 +94,9 @@ void TformD::Timer1Timer() {
     InTimer = false;
 }
 
-void TformD::refreshRows() {
+void TformD::refreshRows(int& rowInProgress) {
     for (int index = 0; index < kMaxProductRows; ++index) {
+        rowInProgress = index;
         TcvProduct& row = Products[static_cast<size_t>(index)];
         if (row.Panel == nullptr || row.lSelect == nullptr) continue;
         row.lSelect->hide();
