@@ -1,0 +1,218 @@
+// The data folder's copy to a new place: what arrives, what is skipped, and that the old folder never changes.
+#include "core/folder_copy.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using k4m::copyFolderContents;
+using k4m::FolderCopyOutcome;
+using k4m::FolderCopyProgress;
+using k4m::test::readFile;
+using k4m::test::TempDir;
+using k4m::test::writeFile;
+
+namespace {
+
+// Every entry under `root` with its kind and, for files, its content; links by their target. A change anywhere
+// in the tree changes the picture.
+std::map<std::string, std::string> picture(const fs::path& root) {
+    std::map<std::string, std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string name = fs::relative(it->path(), root).string();
+        const fs::file_status status = it->symlink_status();
+        if (status.type() == fs::file_type::symlink)
+            entries[name] = "link " + fs::read_symlink(it->path()).string();
+        else if (status.type() == fs::file_type::directory)
+            entries[name] = "folder";
+        else if (status.type() == fs::file_type::regular)
+            entries[name] = "file " + readFile(it->path());
+        else
+            entries[name] = "other";
+    }
+    return entries;
+}
+
+// A small library: sounds in nested folders, a style file and the manager's own copy.
+void writeLibrary(const fs::path& root) {
+    writeFile(root / "data/Kits/Rock/kick.wav", std::string(300000, 'k'));
+    writeFile(root / "data/Kits/Rock/snare.wav", "snare");
+    writeFile(root / "data/Styles/funk.sty", "funk");
+    writeFile(root / "Kandoro4Manager.exe", "manager");
+}
+
+TEST(FolderCopy, CopiesTheTreeReplacesSameNamedFilesKeepsOthersAndCountsEveryFile) {
+    TempDir dir;
+    writeLibrary(dir / "old");
+    writeFile(dir / "new/data/Styles/funk.sty", "stale");
+    writeFile(dir / "new/notes.txt", "the user's own");
+    const auto before = picture(dir / "old");
+
+    FolderCopyProgress progress;
+    const auto result = copyFolderContents(dir / "old", dir / "new", progress);
+
+    EXPECT_EQ(result.outcome, FolderCopyOutcome::Copied);
+    EXPECT_EQ(result.files, 4u);
+    EXPECT_EQ(result.skipped, 0u);
+    EXPECT_EQ(result.bytes, 300000u + 5 + 4 + 7);
+    EXPECT_EQ(progress.filesTotal, 4u);
+    EXPECT_EQ(progress.filesDone, 4u);
+    EXPECT_EQ(progress.bytesTotal, result.bytes);
+    EXPECT_EQ(progress.bytesDone, result.bytes);
+    EXPECT_EQ(readFile(dir / "new/data/Kits/Rock/kick.wav"), std::string(300000, 'k'));
+    EXPECT_EQ(readFile(dir / "new/data/Styles/funk.sty"), "funk");
+    EXPECT_EQ(readFile(dir / "new/Kandoro4Manager.exe"), "manager");
+    EXPECT_EQ(readFile(dir / "new/notes.txt"), "the user's own");
+    EXPECT_EQ(picture(dir / "old"), before);
+    // Nothing half-written is left behind.
+    for (const auto& [name, kind] : picture(dir / "new"))
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
+TEST(FolderCopy, KeepsTheProgramFilesModeAndTheFilesTimes) {
+    TempDir dir;
+    writeLibrary(dir / "old");
+    fs::permissions(dir / "old/Kandoro4Manager.exe", fs::perms::owner_all);
+    const auto stamp = fs::file_time_type::clock::now() - std::chrono::hours(48);
+    fs::last_write_time(dir / "old/data/Styles/funk.sty", stamp);
+    FolderCopyProgress progress;
+    copyFolderContents(dir / "old", dir / "new", progress);
+    EXPECT_EQ(fs::status(dir / "new/Kandoro4Manager.exe").permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::last_write_time(dir / "new/data/Styles/funk.sty"), stamp);
+}
+
+// What cannot or must not be copied is skipped and the rest still arrives; nothing outside the two folders is
+// read into the copy or written through.
+TEST(FolderCopy, SkipsWhatCannotBeCopiedAndNeverFollowsALinkOutOrWritesThroughOne) {
+    TempDir dir;
+    writeLibrary(dir / "old");
+    writeFile(dir / "secret/key.txt", "private");
+    writeFile(dir / "victim/file.txt", "untouched");
+    // Source side: a link out (file and folder), a dangling link, a pipe, a link to a file inside.
+    fs::create_symlink(dir / "secret/key.txt", dir / "old/data/key-link.txt");
+    fs::create_directory_symlink(dir / "secret", dir / "old/data/secret-folder");
+    fs::create_symlink(dir / "gone.txt", dir / "old/data/dangling.txt");
+    ASSERT_EQ(::mkfifo((dir / "old/data/pipe").c_str(), 0600), 0);
+    fs::create_symlink("Styles/funk.sty", dir / "old/data/funk-again.sty");
+    // Target side: a folder where the source has a file, a link where the source has a folder, a link where
+    // the source has a file.
+    fs::create_directories(dir / "new/data/Styles/funk.sty");
+    fs::create_directories(dir / "new/data");
+    fs::create_directory_symlink(dir / "victim", dir / "new/data/Kits");
+    fs::create_symlink(dir / "victim/file.txt", dir / "new/Kandoro4Manager.exe");
+    const auto before = picture(dir / "old");
+
+    FolderCopyProgress progress;
+    const auto result = copyFolderContents(dir / "old", dir / "new", progress);
+
+    EXPECT_EQ(result.outcome, FolderCopyOutcome::Copied);
+    // Copied: the manager (replacing the link, not writing through it) and the inside link's file.
+    EXPECT_EQ(result.files, 2u);
+    // Skipped: three links out or nowhere, the pipe, the folder in funk.sty's place, the Kits link.
+    EXPECT_EQ(result.skipped, 6u);
+    EXPECT_EQ(readFile(dir / "new/Kandoro4Manager.exe"), "manager");
+    EXPECT_FALSE(fs::is_symlink(dir / "new/Kandoro4Manager.exe"));
+    EXPECT_EQ(readFile(dir / "new/data/funk-again.sty"), "funk");
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir / "new/data/Styles/funk.sty")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "new/data/key-link.txt")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "new/data/secret-folder")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "new/data/pipe")));
+    EXPECT_EQ(picture(dir / "victim"), (std::map<std::string, std::string>{{"file.txt", "file untouched"}}));
+    EXPECT_EQ(picture(dir / "old"), before);
+    EXPECT_EQ(progress.filesDone, progress.filesTotal);
+}
+
+// An unreadable file is skipped and the rest arrives. Needs an ordinary user: root reads every file.
+TEST(FolderCopy, AnUnreadableFileIsSkipped) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    TempDir dir;
+    writeLibrary(dir / "old");
+    fs::permissions(dir / "old/data/Kits/Rock/snare.wav", fs::perms::none);
+    FolderCopyProgress progress;
+    const auto result = copyFolderContents(dir / "old", dir / "new", progress);
+    fs::permissions(dir / "old/data/Kits/Rock/snare.wav", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(result.files, 3u);
+    EXPECT_EQ(result.skipped, 1u);
+    EXPECT_FALSE(fs::exists(dir / "new/data/Kits/Rock/snare.wav"));
+    EXPECT_EQ(readFile(dir / "new/data/Kits/Rock/kick.wav"), std::string(300000, 'k'));
+    EXPECT_EQ(progress.filesDone, 4u);
+    EXPECT_EQ(progress.bytesDone, progress.bytesTotal);
+}
+
+TEST(FolderCopy, ANewFolderInsideTheOldOneIsLeftOutOfTheCopy) {
+    TempDir dir;
+    writeLibrary(dir / "old");
+    const fs::path inside = dir / "old/data/Moved";
+    FolderCopyProgress progress;
+    const auto result = copyFolderContents(dir / "old", inside, progress);
+    EXPECT_EQ(result.outcome, FolderCopyOutcome::Copied);
+    EXPECT_EQ(result.files, 4u);
+    EXPECT_EQ(readFile(inside / "data/Kits/Rock/snare.wav"), "snare");
+    EXPECT_FALSE(fs::exists(inside / "data/Moved"));
+    // Copying once more copies the same four files again, never the copy itself.
+    FolderCopyProgress again;
+    EXPECT_EQ(copyFolderContents(dir / "old", inside, again).files, 4u);
+    EXPECT_FALSE(fs::exists(inside / "data/Moved"));
+}
+
+TEST(FolderCopy, AnOldFolderInsideTheNewOneIsNeverWritten) {
+    TempDir dir;
+    // The old folder holds a sub-folder named like itself: copied up one level it would land on the old files.
+    writeFile(dir / "lib/data/sound.wav", "old sound");
+    writeFile(dir / "lib/data/data/sound.wav", "nested sound");
+    const auto before = picture(dir / "lib/data");
+    FolderCopyProgress progress;
+    const auto result = copyFolderContents(dir / "lib/data", dir / "lib", progress);
+    EXPECT_EQ(result.outcome, FolderCopyOutcome::Copied);
+    EXPECT_EQ(picture(dir / "lib/data"), before);
+    EXPECT_EQ(result.skipped, 1u); // the folder "data", whose place is the old folder itself
+    EXPECT_EQ(readFile(dir / "lib/sound.wav"), "old sound");
+}
+
+TEST(FolderCopy, TwoNamesOfOneFolderAndAMissingSourceCopyNothing) {
+    TempDir dir;
+    writeLibrary(dir / "old");
+    fs::create_directory_symlink(dir / "old", dir / "alias");
+    const auto before = picture(dir / "old");
+    struct Case {
+        fs::path from, to;
+        FolderCopyOutcome outcome;
+    };
+    for (const Case& c : {Case{dir / "old", dir.path() / "old/", FolderCopyOutcome::SameFolder},
+                          Case{dir / "old", dir / "alias", FolderCopyOutcome::SameFolder},
+                          Case{dir / "old", dir / "x/../old", FolderCopyOutcome::SameFolder},
+                          Case{dir / "missing", dir / "new", FolderCopyOutcome::NoSource},
+                          Case{dir / "old/Kandoro4Manager.exe", dir / "new", FolderCopyOutcome::NoSource}}) {
+        FolderCopyProgress progress;
+        const auto result = copyFolderContents(c.from, c.to, progress);
+        EXPECT_EQ(result.outcome, c.outcome) << c.from << " -> " << c.to;
+        EXPECT_EQ(result.files, 0u);
+    }
+    EXPECT_EQ(picture(dir / "old"), before);
+}
+
+TEST(FolderCopy, ASourceThatIsALinkIsFollowed) {
+    TempDir dir;
+    writeLibrary(dir / "disk/library");
+    fs::create_directory_symlink(dir / "disk/library", dir / "Kandoro");
+    FolderCopyProgress progress;
+    EXPECT_EQ(copyFolderContents(dir / "Kandoro", dir / "new", progress).files, 4u);
+    EXPECT_EQ(readFile(dir / "new/data/Styles/funk.sty"), "funk");
+}
+
+TEST(ByteSizeText, UsesTheLargestFittingUnit) {
+    struct Case {
+        std::uint64_t bytes;
+        const char* text;
+    };
+    for (const Case& c : {Case{0, "0 bytes"}, Case{1023, "1023 bytes"}, Case{1024, "1 KB"},
+                          Case{1024 * 1024 - 1, "1023 KB"}, Case{1024 * 1024, "1.0 MB"},
+                          Case{1536ull * 1024 * 1024, "1.5 GB"}, Case{40ull << 30, "40.0 GB"}})
+        EXPECT_EQ(k4m::byteSizeText(c.bytes), c.text) << c.bytes;
+}
+
+} // namespace
