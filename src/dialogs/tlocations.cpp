@@ -5,6 +5,7 @@
 #include "dialogs/select_folder.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -159,13 +160,40 @@ void TLocations::Button2Click() {
     }
     if (ChangeMode && m_context.changeModeActions) {
         m_context.changeModeActions(
-            OptionsChange{chosen, OldData, OldVST64, OldVST32, OldAIOnly, OldBeta, chosen.dataFolder != OldData});
+            OptionsChange{chosen, OldData, OldVST64, OldVST32, OldAIOnly, OldBeta, chosen.dataFolder != OldData},
+            *this);
     }
     accept();
 }
 
 void TLocations::Button3Click() {
     reject();
+}
+
+void TLocations::setBusy(bool busy) {
+    m_busy = busy;
+    Button2->setEnabled(!busy);
+    Button3->setEnabled(!busy);
+    // The last figures stay in view after the task, beside whatever it reports then.
+    if (busy) lProgress->show();
+}
+
+void TLocations::showProgress(const QString& text) {
+    lProgress->setText(text);
+}
+
+void TLocations::closeEvent(QCloseEvent* event) {
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TLocations::showNotice(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kandoro Manager"), text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 void TLocations::showMessage(const OptionsProblem& problem) {

@@ -19,6 +19,8 @@ namespace k4m {
 
 // What the installation options dialog works on: the opener's settings, held by reference, and the opener's
 // reactions.
+class TLocations;
+
 struct TLocationsContext {
     Platform& platform;
     IniFile& profile;         // the manager profile, writing through
@@ -29,7 +31,7 @@ struct TLocationsContext {
     bool& reinstallNeeded;                 // cleared by every OK
     std::function<void()> hideBulkButtons; // OK with offline package creation on hides the all-rows buttons
     // Run by an accepted OK in change mode only, after everything was saved and before the dialog closes.
-    std::function<void(const OptionsChange&)> changeModeActions;
+    std::function<void(const OptionsChange&, TLocations&)> changeModeActions;
 };
 
 // The installation options dialog: data folder, offline package creation, interface scale, plug-in formats
@@ -88,6 +90,7 @@ public:
     QWidget* Rectangle2;  // bottom bar
     QPushButton* Button3; // Cancel
     QPushButton* Button2; // OK
+    QLabel* lProgress;    // how far a long task of OK is; hidden otherwise
 
     // Handlers.
     void FormShow();
@@ -103,8 +106,16 @@ public:
 
     void setVisible(bool visible) override;
 
+    // While busy, OK's own long task runs: the buttons are off and the dialog cannot be closed. The progress
+    // line appears with the task and keeps its last text.
+    void setBusy(bool busy);
+    void showProgress(const QString& text);
+    // A plain message with an OK button.
+    void showNotice(const QString& text);
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -116,6 +127,7 @@ private:
 
     TLocationsContext m_context;
     bool m_shown = false;
+    bool m_busy = false;
 };
 
 } // namespace k4m

@@ -109,6 +109,9 @@ void TLocations::createControls() {
     Rectangle2 = group(this, "Rectangle2", {0, 516, 640, 48});
     Button2 = button(Rectangle2, "Button2", QStringLiteral("OK"), {460, 13, 80, 24});
     Button3 = button(Rectangle2, "Button3", QStringLiteral("Cancel"), {548, 13, 80, 24});
+    // The main window's status line lies under the dialog, so a long task of OK reports here as well.
+    lProgress = label(Rectangle2, "lProgress", QString(), {12, 13, 440, 24});
+    lProgress->hide();
 
     // Until the show handler decides, the plug-in groups are off.
     for (QWidget* w : std::initializer_list<QWidget*>{cbxVST64, lVST64, eVST64, bVST64, cbxVST2, cbxVST3, cbxVST32,

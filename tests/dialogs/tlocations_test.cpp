@@ -69,7 +69,7 @@ protected:
                 .offlineMode = offlineMode,
                 .reinstallNeeded = reinstallNeeded,
                 .hideBulkButtons = [this] { ++bulkButtonsHidden; },
-                .changeModeActions = [this](const OptionsChange& change) { changes.push_back(change); },
+                .changeModeActions = [this](const OptionsChange& change, TLocations&) { changes.push_back(change); },
             },
             owner.get());
         dialog->ChangeMode = changeMode;

@@ -5,6 +5,7 @@
 #include "catalog/ui/tcv_product.h"
 #include "core/folder_set.h"
 #include "core/ini_file.h"
+#include "core/install_options.h"
 #include "core/log.h"
 #include "core/server_config.h"
 #include "core/status_line.h"
@@ -29,6 +30,8 @@ class QPushButton;
 class QTimer;
 
 namespace k4m {
+
+class TLocations;
 
 // The main window: the whole user interface of the manager. Controls carry their design names as object
 // names. The handlers keep their design names and stay thin; what they decide lives in startup_rules and the
@@ -229,6 +232,11 @@ private:
     void runAaxTasks();
     // Sets the status override text and shows it at once (the timer may not tick while a task waits).
     void setStatusOverride(const std::string& text);
+    // The options change's parts.
+    void changeModeActions(const OptionsChange& change, TLocations& dialog);
+    void copyDataFolder(const std::string& oldDataFolder, TLocations& dialog);
+    void logOut();
+    void applyChangedOptions();
     // Connect's parts on the window.
     void endConnect();
     void buildRow(const RowSpec& row);

@@ -10,15 +10,6 @@
 
 namespace k4m {
 
-namespace {
-
-// After accepted changes from the button the customer is logged out, and Connect and the installation run
-// again (or the plug-ins are copied into their folders once more). Not built yet: the options are saved and
-// take effect at the next Connect.
-void applyChangedOptions(TformD&) {}
-
-} // namespace
-
 void TformD::bOptionsClick(bool fromButton) {
     if (!Profile) return;
     // Until options were saved once, the button only points to Connect, which opens them first.
@@ -45,9 +36,8 @@ void TformD::bOptionsClick(bool fromButton) {
                     for (QPushButton* b : {bSkipAll, bReinstallAll, bRepairAll})
                         b->hide();
                 },
-            // The removal of switched-off formats, the reinstall check and the data-folder move are not built
-            // yet; the dialog runs them here once they are.
-            .changeModeActions = {},
+            .changeModeActions = [this](const OptionsChange& change,
+                                        TLocations& d) { changeModeActions(change, d); },
         },
         this);
     dialog.ChangeMode = fromButton;
@@ -55,7 +45,12 @@ void TformD::bOptionsClick(bool fromButton) {
     // OK records the offline choice before its checks, so it may have changed even when the dialog was cancelled.
     Shared.createOffline = CreateOffline;
     OptionsAccepted = result == QDialog::Accepted;
-    if (fromButton && OptionsAccepted) applyChangedOptions(*this);
+    // A close asked for while the data folder was copied is carried out now that the copy is over.
+    if (m_closePending) {
+        closeAfterCancelledWait();
+        return;
+    }
+    if (fromButton && OptionsAccepted) applyChangedOptions();
 }
 
 PluginOptions TformD::pluginOptions() const {

@@ -58,6 +58,10 @@ TEST_F(MainWindowTest, OptionsFirstRunThenChangeModeFromTheButton) {
     k4m::IniFile settings(product() / "kandoro4.ini");
     ASSERT_TRUE(settings.load());
     EXPECT_EQ(settings.readString("General", "SoundFolder", ""), data + "/data");
+    // A first-run dialog never sets off the actions of a change: no delete mode, no copy, no new Connect.
+    EXPECT_TRUE(platform.launched.empty());
+    EXPECT_FALSE(w.ReinstallNeeded);
+    EXPECT_NE(w.lCustomer->text(), "Logged out");
 
     // From the button now: change mode, opening with the saved choices; offline package creation hides the
     // all-rows buttons and reaches the worker.
@@ -84,6 +88,11 @@ TEST_F(MainWindowTest, OptionsFirstRunThenChangeModeFromTheButton) {
     EXPECT_FALSE(w.bSkipAll->isVisible());
     EXPECT_FALSE(w.bReinstallAll->isVisible());
     EXPECT_FALSE(w.bRepairAll->isVisible());
+    // Offline packages need no download here: logged out, and the plug-ins copied once more.
+    EXPECT_EQ(w.lCustomer->text(), "Logged out");
+    ASSERT_EQ(platform.launched.size(), 1u);
+    EXPECT_EQ(platform.launched[0].parameters, "CPY ALL");
+    platform.launched.clear();
 
     // A cancelled opening is not accepted.
     auto cancelled = onOptionsDialog([](TLocations& d) { QTest::mouseClick(d.Button3, Qt::LeftButton); });
@@ -91,6 +100,7 @@ TEST_F(MainWindowTest, OptionsFirstRunThenChangeModeFromTheButton) {
     ASSERT_TRUE(cancelled->seen);
     EXPECT_FALSE(w.OptionsAccepted);
     EXPECT_TRUE(w.CreateOffline);
+    EXPECT_TRUE(platform.launched.empty());
 }
 
 TEST_F(MainWindowTest, CancelledFirstRunOptionsAreNotAccepted) {
