@@ -118,6 +118,9 @@ void TformD::copySelfIntoDataFolder() {
     // A copy of the manager in the data folder, which the start-menu entry starts.
     ignoringFailure("copying the manager into the data folder", [&] {
         if (Folders.dataFolder.empty()) return; // no folder to put it in, never the top of the file system
+        // Before the first installation there is no data folder yet; the installation's end makes the copy.
+        std::error_code ec;
+        if (!std::filesystem::is_directory(Folders.dataFolder, ec)) return;
         const std::string copy = joinPath(Folders.dataFolder, "Kandoro4Manager.exe");
         if (!CreateOffline && m_ownPath != copy) copyFileReplacing(m_ownPath, copy, kProgramFileMode);
     });
