@@ -1,9 +1,13 @@
 #include "core/folder_copy.h"
 
-#include "platform/atomic_file.h" // temporarySibling
+#include "platform/atomic_file.h" // temporarySibling, writeFully
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace k4m {
@@ -13,6 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kBlockSize = 1 << 20;
+// Temporary names tried for one file before it is skipped.
+constexpr int kNameAttempts = 100;
 
 // Both paths absolute and free of "." and "..": whether `path` is `root` or lies below it.
 bool isWithin(const fs::path& path, const fs::path& root) {
@@ -139,8 +145,7 @@ public:
         const fs::path target = m_to / relative;
         std::uint64_t copied = 0;
         std::error_code ec;
-        const bool ok = !touchesSource(target) &&
-                        fs::symlink_status(target, ec).type() != fs::file_type::directory &&
+        const bool ok = !touchesSource(target) && fs::symlink_status(target, ec).type() != fs::file_type::directory &&
                         copyFile(source, target, copied);
         if (ok) {
             ++m_result.files;
@@ -167,35 +172,59 @@ private:
     bool touchesSource(const fs::path& target) const { return m_guardSource && isWithin(target, m_from); }
 
     // Streams `source` into a temporary file beside `target` and renames it over the target, which replaces a
-    // file or a link there and never writes through one.
+    // file or a link there and never writes through one. The temporary file is made new: a link or a file that
+    // already holds its name is left alone and another name is taken.
     bool copyFile(const fs::path& source, const fs::path& target, std::uint64_t& copied) {
-        const fs::path temporary = temporarySibling(target);
-        bool ok = false;
-        {
-            std::ifstream in(source, std::ios::binary);
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            if (in && out) {
-                while (in) {
-                    in.read(m_block.data(), static_cast<std::streamsize>(m_block.size()));
-                    const std::streamsize got = in.gcount();
-                    if (got <= 0) break;
-                    if (!out.write(m_block.data(), got)) break;
-                    copied += static_cast<std::uint64_t>(got);
-                    m_progress.bytesDone += static_cast<std::uint64_t>(got);
-                }
-                ok = in.eof() && !in.bad() && out.flush().good();
-            }
+        // Not following a link and not waiting on a pipe: the source was a regular file when it was listed,
+        // but may have been swapped since.
+        const int in = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (in < 0) return false;
+        struct stat info {};
+        if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(in);
+            return false;
         }
+        fs::path temporary;
+        int out = -1;
+        for (int attempt = 0; attempt < kNameAttempts && out < 0; ++attempt) {
+            temporary = temporarySibling(target);
+            out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+            if (out < 0 && errno != EEXIST) break;
+        }
+        if (out < 0) {
+            ::close(in);
+            return false;
+        }
+        bool ok = streamBlocks(in, out, copied);
+        ::close(in);
+        if (ok) {
+            // The file's own mode and time, as the source has them, where the target's file system keeps them
+            // (a FAT disk refuses a mode): the content is what counts.
+            const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+            (void)::fchmod(out, info.st_mode & 07777);
+            (void)::futimens(out, times);
+        }
+        if (::close(out) != 0) ok = false;
         std::error_code ec;
         if (ok) {
-            fs::permissions(temporary, fs::status(source, ec).permissions(), ec);
-            const auto modified = fs::last_write_time(source, ec);
-            if (!ec) fs::last_write_time(temporary, modified, ec);
             fs::rename(temporary, target, ec);
             ok = !ec;
         }
         if (!ok) fs::remove(temporary, ec);
         return ok;
+    }
+
+    // Copies `in` to its end into `out`, block by block.
+    bool streamBlocks(int in, int out, std::uint64_t& copied) {
+        for (;;) {
+            const ssize_t got = ::read(in, m_block.data(), m_block.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return false;
+            if (got == 0) return true;
+            if (!writeFully(out, std::string_view(m_block.data(), static_cast<std::size_t>(got)))) return false;
+            copied += static_cast<std::uint64_t>(got);
+            m_progress.bytesDone += static_cast<std::uint64_t>(got);
+        }
     }
 
     const SourceWalk& m_walk;

@@ -36,7 +36,8 @@ struct FolderCopyResult {
 // - when `from` lies inside `to`, nothing is written into `from`;
 // - only regular files are read (a pipe or device would block or never end).
 // In the target no link is written through: a file at a link's place replaces the link, a folder whose place
-// holds a link (or a file) is skipped. Each file arrives whole: it is written beside its place and renamed.
+// holds a link (or a file) is skipped. Each file arrives whole: it is written beside its place, into a temporary
+// file made new (never one that was already there), and renamed.
 // Files are streamed in small blocks, never held whole in memory.
 FolderCopyResult copyFolderContents(const std::filesystem::path& from, const std::filesystem::path& to,
                                     FolderCopyProgress& progress);

@@ -1,5 +1,6 @@
 // The data folder's copy to a new place: what arrives, what is skipped, and that the old folder never changes.
 #include "core/folder_copy.h"
+#include "platform/atomic_file.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -126,6 +127,42 @@ TEST(FolderCopy, SkipsWhatCannotBeCopiedAndNeverFollowsALinkOutOrWritesThroughOn
     EXPECT_EQ(progress.filesDone, progress.filesTotal);
 }
 
+// The copier streams each file into "<name>.<pid>.<n>.tmp" beside it. Whatever already holds that name in the
+// target, a link planted there or a file of the user's, is neither written through nor overwritten.
+TEST(FolderCopy, WhatHoldsTheTemporaryFilesNameInTheTargetStaysAsItIs) {
+    struct Case {
+        const char* what;
+        bool link;
+    };
+    for (const Case& c : {Case{"a link to a file outside", true}, Case{"the user's own file", false}}) {
+        TempDir dir;
+        writeFile(dir / "old/sound.wav", "sound");
+        writeFile(dir / "victim/file.txt", "untouched");
+        fs::create_directories(dir / "new");
+        // The name the copier takes next is the one after the name handed out now.
+        const std::string probe = k4m::temporarySibling(dir / "new/sound.wav").string();
+        const std::string stem = probe.substr(0, probe.rfind('.', probe.size() - 5) + 1);
+        const unsigned next = static_cast<unsigned>(std::stoul(probe.substr(stem.size()))) + 1;
+        const fs::path planted = stem + std::to_string(next) + ".tmp";
+        if (c.link)
+            fs::create_symlink(dir / "victim/file.txt", planted);
+        else
+            writeFile(planted, "the user's own");
+
+        FolderCopyProgress progress;
+        const auto result = copyFolderContents(dir / "old", dir / "new", progress);
+
+        EXPECT_EQ(result.files, 1u) << c.what;
+        EXPECT_EQ(readFile(dir / "new/sound.wav"), "sound") << c.what;
+        EXPECT_FALSE(fs::is_symlink(dir / "new/sound.wav")) << c.what;
+        EXPECT_EQ(readFile(dir / "victim/file.txt"), "untouched") << c.what;
+        if (c.link)
+            EXPECT_TRUE(fs::is_symlink(planted)) << c.what;
+        else
+            EXPECT_EQ(readFile(planted), "the user's own") << c.what;
+    }
+}
+
 // An unreadable file is skipped and the rest arrives. Needs an ordinary user: root reads every file.
 TEST(FolderCopy, AnUnreadableFileIsSkipped) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
@@ -209,9 +246,9 @@ TEST(ByteSizeText, UsesTheLargestFittingUnit) {
         std::uint64_t bytes;
         const char* text;
     };
-    for (const Case& c : {Case{0, "0 bytes"}, Case{1023, "1023 bytes"}, Case{1024, "1 KB"},
-                          Case{1024 * 1024 - 1, "1023 KB"}, Case{1024 * 1024, "1.0 MB"},
-                          Case{1536ull * 1024 * 1024, "1.5 GB"}, Case{40ull << 30, "40.0 GB"}})
+    for (const Case& c :
+         {Case{0, "0 bytes"}, Case{1023, "1023 bytes"}, Case{1024, "1 KB"}, Case{1024 * 1024 - 1, "1023 KB"},
+          Case{1024 * 1024, "1.0 MB"}, Case{1536ull * 1024 * 1024, "1.5 GB"}, Case{40ull << 30, "40.0 GB"}})
         EXPECT_EQ(k4m::byteSizeText(c.bytes), c.text) << c.bytes;
 }
 
