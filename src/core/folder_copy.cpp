@@ -31,6 +31,26 @@ bool isWithin(const fs::path& path, const fs::path& root) {
     return true;
 }
 
+// A folder as the system knows it. Two names of one folder share it where their spelling does not show it: a
+// folder mounted a second time elsewhere, or a disk that does not tell capitals from small letters.
+struct FolderId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool known = false;
+};
+
+// Whether both are known and one folder; an unknown identity matches nothing.
+bool sameFolder(const FolderId& a, const FolderId& b) {
+    return a.known && b.known && a.device == b.device && a.inode == b.inode;
+}
+
+// The identity of the folder at `path` itself (a link is not looked through); unknown when it is not there.
+FolderId folderId(const fs::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};
+    return {info.st_dev, info.st_ino, true};
+}
+
 // What the walk of the source meets, in the order of the walk.
 class SourceVisitor {
 public:
@@ -42,10 +62,11 @@ public:
 };
 
 // Walks the real folder `root` without following a link anywhere; `excluded` (the target, when it lies in the
-// source) is passed over.
+// source) is passed over, and so is the target folder `excludedId` under any other name.
 class SourceWalk {
 public:
-    SourceWalk(fs::path root, fs::path excluded) : m_root(std::move(root)), m_excluded(std::move(excluded)) {}
+    SourceWalk(fs::path root, fs::path excluded, FolderId excludedId)
+        : m_root(std::move(root)), m_excluded(std::move(excluded)), m_excludedId(excludedId) {}
 
     void walk(SourceVisitor& visitor) const { walk(m_root, fs::path(), visitor); }
 
@@ -68,6 +89,7 @@ public:
             }
             switch (status.type()) {
             case fs::file_type::directory:
+                if (sameFolder(folderId(source), m_excludedId)) break;
                 if (visitor.folder(source, childRelative)) walk(source, childRelative, visitor);
                 break;
             case fs::file_type::regular:
@@ -105,6 +127,7 @@ private:
 
     fs::path m_root;
     fs::path m_excluded;
+    FolderId m_excludedId;
 };
 
 // Adds the files met to the totals, or (for a folder left out) to what is done, so the figures still meet.
@@ -127,14 +150,16 @@ class Copier : public SourceVisitor {
 public:
     Copier(const SourceWalk& walk, fs::path from, fs::path to, FolderCopyProgress& progress, FolderCopyResult& result)
         : m_walk(walk), m_from(std::move(from)), m_to(std::move(to)), m_guardSource(!isWithin(m_to, m_from)),
-          m_progress(progress), m_result(result), m_block(kBlockSize) {}
+          m_sourceId(folderId(m_from)), m_progress(progress), m_result(result), m_block(kBlockSize) {}
 
     bool folder(const fs::path& source, const fs::path& relative) override {
         const fs::path target = m_to / relative;
         if (touchesSource(target)) return leaveOut(source, relative);
         std::error_code ec;
         const fs::file_type type = fs::symlink_status(target, ec).type();
-        if (type == fs::file_type::directory) return true;
+        // The old folder under another name is never written into.
+        if (type == fs::file_type::directory)
+            return sameFolder(folderId(target), m_sourceId) ? leaveOut(source, relative) : true;
         // A link or a file in the folder's place stays: writing through a link could leave the target.
         if (type != fs::file_type::not_found) return leaveOut(source, relative);
         if (!fs::create_directory(target, ec) || ec) return leaveOut(source, relative);
@@ -231,6 +256,7 @@ private:
     fs::path m_from;
     fs::path m_to;
     bool m_guardSource;
+    FolderId m_sourceId;
     FolderCopyProgress& m_progress;
     FolderCopyResult& m_result;
     std::vector<char> m_block;
@@ -254,13 +280,14 @@ FolderCopyResult copyFolderContents(const fs::path& from, const fs::path& to, Fo
         ++result.skipped;
         return result;
     }
-    if (target == source) {
+    const FolderId targetId = folderId(target);
+    if (target == source || sameFolder(targetId, folderId(source))) {
         result.outcome = FolderCopyOutcome::SameFolder;
         return result;
     }
     result.outcome = FolderCopyOutcome::Copied;
     // Only a target inside the source is passed over in the walk (every source lies inside a target above it).
-    const SourceWalk walk(source, isWithin(target, source) ? target : fs::path());
+    const SourceWalk walk(source, isWithin(target, source) ? target : fs::path(), targetId);
     Counter counter(progress.filesTotal, progress.bytesTotal);
     walk.walk(counter);
     Copier copier(walk, source, target, progress, result);
