@@ -9,7 +9,10 @@ namespace fs = std::filesystem;
 void removeUserData(const std::string& dataFolder, bool offlineMode) {
     // An unknown data folder is no folder to remove anything relative to.
     if (dataFolder.empty() || !fs::path(dataFolder).is_absolute()) return;
-    const fs::path data(dataFolder);
+    // Without trailing separators and "." parts: after a link's name they make the system look through it.
+    fs::path data(dataFolder);
+    while (data.has_relative_path() && (!data.has_filename() || data.filename() == "."))
+        data = data.parent_path();
     std::error_code ec;
     if (fs::is_symlink(data, ec)) return; // the folder itself was swapped for a link: nothing of ours is there
     auto remove = [&](const char* name) {

@@ -1,9 +1,13 @@
 #include "core/folder_copy.h"
 
-#include "platform/atomic_file.h" // temporarySibling
+#include "platform/atomic_file.h" // temporarySibling, writeFully
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace k4m {
@@ -13,6 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kBlockSize = 1 << 20;
+// Temporary names tried for one file before it is skipped.
+constexpr int kNameAttempts = 100;
 
 // Both paths absolute and free of "." and "..": whether `path` is `root` or lies below it.
 bool isWithin(const fs::path& path, const fs::path& root) {
@@ -23,6 +29,26 @@ bool isWithin(const fs::path& path, const fs::path& root) {
         if (p == path.end() || *p != *r) return false;
     }
     return true;
+}
+
+// A folder as the system knows it. Two names of one folder share it where their spelling does not show it: a
+// folder mounted a second time elsewhere, or a disk that does not tell capitals from small letters.
+struct FolderId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool known = false;
+};
+
+// Whether both are known and one folder; an unknown identity matches nothing.
+bool sameFolder(const FolderId& a, const FolderId& b) {
+    return a.known && b.known && a.device == b.device && a.inode == b.inode;
+}
+
+// The identity of the folder at `path` itself (a link is not looked through); unknown when it is not there.
+FolderId folderId(const fs::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};
+    return {info.st_dev, info.st_ino, true};
 }
 
 // What the walk of the source meets, in the order of the walk.
@@ -36,10 +62,11 @@ public:
 };
 
 // Walks the real folder `root` without following a link anywhere; `excluded` (the target, when it lies in the
-// source) is passed over.
+// source) is passed over, and so is the target folder `excludedId` under any other name.
 class SourceWalk {
 public:
-    SourceWalk(fs::path root, fs::path excluded) : m_root(std::move(root)), m_excluded(std::move(excluded)) {}
+    SourceWalk(fs::path root, fs::path excluded, FolderId excludedId)
+        : m_root(std::move(root)), m_excluded(std::move(excluded)), m_excludedId(excludedId) {}
 
     void walk(SourceVisitor& visitor) const { walk(m_root, fs::path(), visitor); }
 
@@ -62,6 +89,7 @@ public:
             }
             switch (status.type()) {
             case fs::file_type::directory:
+                if (sameFolder(folderId(source), m_excludedId)) break;
                 if (visitor.folder(source, childRelative)) walk(source, childRelative, visitor);
                 break;
             case fs::file_type::regular:
@@ -99,6 +127,7 @@ private:
 
     fs::path m_root;
     fs::path m_excluded;
+    FolderId m_excludedId;
 };
 
 // Adds the files met to the totals, or (for a folder left out) to what is done, so the figures still meet.
@@ -121,14 +150,16 @@ class Copier : public SourceVisitor {
 public:
     Copier(const SourceWalk& walk, fs::path from, fs::path to, FolderCopyProgress& progress, FolderCopyResult& result)
         : m_walk(walk), m_from(std::move(from)), m_to(std::move(to)), m_guardSource(!isWithin(m_to, m_from)),
-          m_progress(progress), m_result(result), m_block(kBlockSize) {}
+          m_sourceId(folderId(m_from)), m_progress(progress), m_result(result), m_block(kBlockSize) {}
 
     bool folder(const fs::path& source, const fs::path& relative) override {
         const fs::path target = m_to / relative;
         if (touchesSource(target)) return leaveOut(source, relative);
         std::error_code ec;
         const fs::file_type type = fs::symlink_status(target, ec).type();
-        if (type == fs::file_type::directory) return true;
+        // The old folder under another name is never written into.
+        if (type == fs::file_type::directory)
+            return sameFolder(folderId(target), m_sourceId) ? leaveOut(source, relative) : true;
         // A link or a file in the folder's place stays: writing through a link could leave the target.
         if (type != fs::file_type::not_found) return leaveOut(source, relative);
         if (!fs::create_directory(target, ec) || ec) return leaveOut(source, relative);
@@ -139,8 +170,7 @@ public:
         const fs::path target = m_to / relative;
         std::uint64_t copied = 0;
         std::error_code ec;
-        const bool ok = !touchesSource(target) &&
-                        fs::symlink_status(target, ec).type() != fs::file_type::directory &&
+        const bool ok = !touchesSource(target) && fs::symlink_status(target, ec).type() != fs::file_type::directory &&
                         copyFile(source, target, copied);
         if (ok) {
             ++m_result.files;
@@ -167,30 +197,41 @@ private:
     bool touchesSource(const fs::path& target) const { return m_guardSource && isWithin(target, m_from); }
 
     // Streams `source` into a temporary file beside `target` and renames it over the target, which replaces a
-    // file or a link there and never writes through one.
+    // file or a link there and never writes through one. The temporary file is made new: a link or a file that
+    // already holds its name is left alone and another name is taken.
     bool copyFile(const fs::path& source, const fs::path& target, std::uint64_t& copied) {
-        const fs::path temporary = temporarySibling(target);
-        bool ok = false;
-        {
-            std::ifstream in(source, std::ios::binary);
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            if (in && out) {
-                while (in) {
-                    in.read(m_block.data(), static_cast<std::streamsize>(m_block.size()));
-                    const std::streamsize got = in.gcount();
-                    if (got <= 0) break;
-                    if (!out.write(m_block.data(), got)) break;
-                    copied += static_cast<std::uint64_t>(got);
-                    m_progress.bytesDone += static_cast<std::uint64_t>(got);
-                }
-                ok = in.eof() && !in.bad() && out.flush().good();
-            }
+        // Not following a link and not waiting on a pipe: the source was a regular file when it was listed,
+        // but may have been swapped since.
+        const int in = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (in < 0) return false;
+        struct stat info {};
+        if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(in);
+            return false;
         }
+        fs::path temporary;
+        int out = -1;
+        for (int attempt = 0; attempt < kNameAttempts && out < 0; ++attempt) {
+            temporary = temporarySibling(target);
+            out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+            if (out < 0 && errno != EEXIST) break;
+        }
+        if (out < 0) {
+            ::close(in);
+            return false;
+        }
+        bool ok = streamBlocks(in, out, copied);
+        ::close(in);
+        if (ok) {
+            // The file's own mode and time, as the source has them, where the target's file system keeps them
+            // (a FAT disk refuses a mode): the content is what counts.
+            const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+            (void)::fchmod(out, info.st_mode & 07777);
+            (void)::futimens(out, times);
+        }
+        if (::close(out) != 0) ok = false;
         std::error_code ec;
         if (ok) {
-            fs::permissions(temporary, fs::status(source, ec).permissions(), ec);
-            const auto modified = fs::last_write_time(source, ec);
-            if (!ec) fs::last_write_time(temporary, modified, ec);
             fs::rename(temporary, target, ec);
             ok = !ec;
         }
@@ -198,10 +239,24 @@ private:
         return ok;
     }
 
+    // Copies `in` to its end into `out`, block by block.
+    bool streamBlocks(int in, int out, std::uint64_t& copied) {
+        for (;;) {
+            const ssize_t got = ::read(in, m_block.data(), m_block.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return false;
+            if (got == 0) return true;
+            if (!writeFully(out, std::string_view(m_block.data(), static_cast<std::size_t>(got)))) return false;
+            copied += static_cast<std::uint64_t>(got);
+            m_progress.bytesDone += static_cast<std::uint64_t>(got);
+        }
+    }
+
     const SourceWalk& m_walk;
     fs::path m_from;
     fs::path m_to;
     bool m_guardSource;
+    FolderId m_sourceId;
     FolderCopyProgress& m_progress;
     FolderCopyResult& m_result;
     std::vector<char> m_block;
@@ -225,13 +280,14 @@ FolderCopyResult copyFolderContents(const fs::path& from, const fs::path& to, Fo
         ++result.skipped;
         return result;
     }
-    if (target == source) {
+    const FolderId targetId = folderId(target);
+    if (target == source || sameFolder(targetId, folderId(source))) {
         result.outcome = FolderCopyOutcome::SameFolder;
         return result;
     }
     result.outcome = FolderCopyOutcome::Copied;
     // Only a target inside the source is passed over in the walk (every source lies inside a target above it).
-    const SourceWalk walk(source, isWithin(target, source) ? target : fs::path());
+    const SourceWalk walk(source, isWithin(target, source) ? target : fs::path(), targetId);
     Counter counter(progress.filesTotal, progress.bytesTotal);
     walk.walk(counter);
     Copier copier(walk, source, target, progress, result);

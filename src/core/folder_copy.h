@@ -34,9 +34,12 @@ struct FolderCopyResult {
 //   file's content, every other link is skipped (folder links too, so a link loop cannot recurse);
 // - when `to` lies inside `from`, that sub-folder is left out, so the copy never copies itself;
 // - when `from` lies inside `to`, nothing is written into `from`;
+// - both hold for a second name of a folder that its spelling does not give away (a folder mounted once more
+//   elsewhere, a disk blind to capitals): folders are told apart by what the system knows them as;
 // - only regular files are read (a pipe or device would block or never end).
 // In the target no link is written through: a file at a link's place replaces the link, a folder whose place
-// holds a link (or a file) is skipped. Each file arrives whole: it is written beside its place and renamed.
+// holds a link (or a file) is skipped. Each file arrives whole: it is written beside its place, into a temporary
+// file made new (never one that was already there), and renamed.
 // Files are streamed in small blocks, never held whole in memory.
 FolderCopyResult copyFolderContents(const std::filesystem::path& from, const std::filesystem::path& to,
                                     FolderCopyProgress& progress);

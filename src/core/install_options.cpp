@@ -30,10 +30,16 @@ bool isFolder(const std::string& path) {
     return fs::is_directory(path, ec);
 }
 
+// Whether the profile holds `path` as it is: its values are single lines without blanks around them, so a folder
+// ending in a blank or holding a line break would be used in this run and another one after the next start.
+bool storableAsIs(const std::string& path) {
+    return trimView(path).size() == path.size() && path.find_first_of("\r\n") == std::string::npos;
+}
+
 // The folder is there, or was created one level deep. A relative path never counts: it would depend on the
 // folder the manager was started from.
 bool folderReady(const std::string& path, Platform& platform) {
-    if (path.empty() || !fs::path(path).is_absolute()) return false;
+    if (path.empty() || !fs::path(path).is_absolute() || !storableAsIs(path)) return false;
     if (isFolder(path)) return true;
     platform.createFolderOpenToEveryone(path);
     return isFolder(path);

@@ -127,7 +127,8 @@ bool insideProgramFiles(std::string_view folder);
 // OK's checks in their order. Missing folders are created one level deep (data folder always, VST folders
 // only for a chosen format unless an offline package is being made), so a folder whose parent is missing is
 // refused. A relative path is refused too (it would name a different folder depending on where the manager
-// was started), and so is a path that names something other than a folder.
+// was started), and so is a path that names something other than a folder, or one the profile cannot hold as
+// typed (a blank at its end, a line break).
 std::optional<OptionsProblem> checkOptions(const OptionsEntries& entries, Platform& platform);
 
 // The offline-package choice of OK, taken before any check: held in memory and written to the profile at once.

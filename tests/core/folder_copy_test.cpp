@@ -1,11 +1,16 @@
 // The data folder's copy to a new place: what arrives, what is skipped, and that the old folder never changes.
 #include "core/folder_copy.h"
+#include "platform/atomic_file.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -126,6 +131,43 @@ TEST(FolderCopy, SkipsWhatCannotBeCopiedAndNeverFollowsALinkOutOrWritesThroughOn
     EXPECT_EQ(progress.filesDone, progress.filesTotal);
 }
 
+// The copier streams each file into "<name>.<pid>.<n>.tmp" beside it. Whatever already holds that name in the
+// target, a link planted there or a file of the user's, is neither written through nor overwritten.
+TEST(FolderCopy, WhatHoldsTheTemporaryFilesNameInTheTargetStaysAsItIs) {
+    struct Case {
+        const char* what;
+        bool link;
+    };
+    for (const Case& c : {Case{"a link to a file outside", true}, Case{"the user's own file", false}}) {
+        TempDir dir;
+        writeFile(dir / "old/sound.wav", "sound");
+        writeFile(dir / "victim/file.txt", "untouched");
+        fs::create_directories(dir / "new");
+        // The name the copier takes next is the one after the name handed out now.
+        const std::string probe = k4m::temporarySibling(dir / "new/sound.wav").string();
+        const std::string stem = probe.substr(0, probe.rfind('.', probe.size() - 5) + 1);
+        const unsigned next = static_cast<unsigned>(std::stoul(probe.substr(stem.size()))) + 1;
+        const fs::path planted = stem + std::to_string(next) + ".tmp";
+        if (c.link)
+            fs::create_symlink(dir / "victim/file.txt", planted);
+        else
+            writeFile(planted, "the user's own");
+
+        FolderCopyProgress progress;
+        const auto result = copyFolderContents(dir / "old", dir / "new", progress);
+
+        EXPECT_EQ(result.files, 1u) << c.what;
+        EXPECT_EQ(readFile(dir / "new/sound.wav"), "sound") << c.what;
+        EXPECT_FALSE(fs::is_symlink(dir / "new/sound.wav")) << c.what;
+        EXPECT_EQ(readFile(dir / "victim/file.txt"), "untouched") << c.what;
+        if (c.link) {
+            EXPECT_TRUE(fs::is_symlink(planted)) << c.what;
+        } else {
+            EXPECT_EQ(readFile(planted), "the user's own") << c.what;
+        }
+    }
+}
+
 // An unreadable file is skipped and the rest arrives. Needs an ordinary user: root reads every file.
 TEST(FolderCopy, AnUnreadableFileIsSkipped) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
@@ -195,6 +237,94 @@ TEST(FolderCopy, TwoNamesOfOneFolderAndAMissingSourceCopyNothing) {
     EXPECT_EQ(picture(dir / "old"), before);
 }
 
+// Copies in a child process of its own in which `alias` is a second name of the folder `real` (mounted there
+// once more, as a case-blind disk or a bind mount gives one folder two names that no spelling rule finds).
+// The child's exit status is the outcome; kNoMount when the system lets no process mount in its own namespace.
+constexpr int kNoMount = 77;
+int copyWithAlias(const fs::path& real, const fs::path& alias, const fs::path& from, const fs::path& to) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0) {
+            // An ordinary user becomes the superuser of a namespace of its own.
+            const std::string uid = "0 " + std::to_string(::getuid()) + " 1";
+            const std::string gid = "0 " + std::to_string(::getgid()) + " 1";
+            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) ::_exit(kNoMount);
+            std::ofstream("/proc/self/setgroups") << "deny";
+            std::ofstream("/proc/self/uid_map") << uid;
+            std::ofstream("/proc/self/gid_map") << gid;
+        }
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(real.c_str(), alias.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(kNoMount);
+        FolderCopyProgress progress;
+        ::_exit(static_cast<int>(copyFolderContents(from, to, progress).outcome));
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// The inode of every entry: a file copied onto itself keeps its content but not its inode.
+std::map<std::string, ino_t> inodes(const fs::path& root) {
+    std::map<std::string, ino_t> entries;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        struct stat info {};
+        ::lstat(it->path().c_str(), &info);
+        entries[fs::relative(it->path(), root).string()] = info.st_ino;
+    }
+    return entries;
+}
+
+// Two names of one folder that their spelling does not give away: the old folder is never written, the copy
+// never copies itself, and a new folder that is the old one is no copy at all.
+TEST(FolderCopy, AFolderUnderASecondNameIsKnownForWhatItIs) {
+    enum Where { OldItself, InsideOld, OldInsideNew };
+    struct Case {
+        const char* what;
+        Where where;
+        int outcome;
+    };
+    for (const Case& c : {Case{"the old folder itself", OldItself, int(FolderCopyOutcome::SameFolder)},
+                          Case{"a folder inside the old one", InsideOld, int(FolderCopyOutcome::Copied)},
+                          Case{"a folder around the old one", OldInsideNew, int(FolderCopyOutcome::Copied)}}) {
+        TempDir dir;
+        // The old folder "lib/data" holds a sub-folder named like itself: copied one level up it would land on
+        // the old files.
+        writeFile(dir / "lib/data/sound.wav", "old sound");
+        writeFile(dir / "lib/data/data/sound.wav", "nested sound");
+        fs::create_directories(dir / "alias");
+        const fs::path old = dir / "lib/data";
+        const auto before = picture(old);
+        const auto beforeInodes = inodes(old);
+
+        int outcome = -1;
+        switch (c.where) {
+        case OldItself:
+            outcome = copyWithAlias(old, dir / "alias", old, dir / "alias");
+            break;
+        case InsideOld:
+            outcome = copyWithAlias(old, dir / "alias", old, dir / "alias/moved");
+            break;
+        case OldInsideNew:
+            outcome = copyWithAlias(dir / "lib", dir / "alias", old, dir / "alias");
+            break;
+        }
+        if (outcome == kNoMount) GTEST_SKIP() << "no process may mount in a namespace of its own here";
+
+        EXPECT_EQ(outcome, c.outcome) << c.what;
+        if (c.where == InsideOld) {
+            EXPECT_EQ(readFile(old / "moved/data/sound.wav"), "nested sound") << c.what;
+            EXPECT_FALSE(fs::exists(old / "moved/moved")) << c.what;
+            fs::remove_all(old / "moved");
+        }
+        if (c.where == OldInsideNew) {
+            EXPECT_EQ(readFile(dir / "lib/sound.wav"), "old sound") << c.what;
+        }
+        EXPECT_EQ(picture(old), before) << c.what;
+        EXPECT_EQ(inodes(old), beforeInodes) << c.what;
+    }
+}
+
 TEST(FolderCopy, ASourceThatIsALinkIsFollowed) {
     TempDir dir;
     writeLibrary(dir / "disk/library");
@@ -209,9 +339,9 @@ TEST(ByteSizeText, UsesTheLargestFittingUnit) {
         std::uint64_t bytes;
         const char* text;
     };
-    for (const Case& c : {Case{0, "0 bytes"}, Case{1023, "1023 bytes"}, Case{1024, "1 KB"},
-                          Case{1024 * 1024 - 1, "1023 KB"}, Case{1024 * 1024, "1.0 MB"},
-                          Case{1536ull * 1024 * 1024, "1.5 GB"}, Case{40ull << 30, "40.0 GB"}})
+    for (const Case& c :
+         {Case{0, "0 bytes"}, Case{1023, "1023 bytes"}, Case{1024, "1 KB"}, Case{1024 * 1024 - 1, "1023 KB"},
+          Case{1024 * 1024, "1.0 MB"}, Case{1536ull * 1024 * 1024, "1.5 GB"}, Case{40ull << 30, "40.0 GB"}})
         EXPECT_EQ(k4m::byteSizeText(c.bytes), c.text) << c.bytes;
 }
 

@@ -192,6 +192,12 @@ TEST_F(OptionsCheck, EachRefusalWithItsMessage) {
              e.dataFolder = (r / "file").string();
          },
          "Your data folder selection appears to be invalid. Please double-check and correct as needed."},
+        // The profile holds one line per key, trimmed: a folder it cannot hold as typed would be used now and
+        // another one at the next start.
+        {"DataEndsInABlank", [](auto& e, auto& r) { e.dataFolder = (r / "blank ").string(); },
+         "Your data folder selection appears to be invalid. Please double-check and correct as needed."},
+        {"DataHoldsALineBreak", [](auto& e, auto& r) { e.dataFolder = (r / "line\nbreak").string(); },
+         "Your data folder selection appears to be invalid. Please double-check and correct as needed."},
         {"NoFormat", [](auto& e, auto&) { e.vst64 = e.vst32 = e.aax = false; },
          "warning: You must select at least one plugin format to install!"},
         {"AaxAloneIsAFormat",
@@ -209,6 +215,14 @@ TEST_F(OptionsCheck, EachRefusalWithItsMessage) {
          "Your 32-bit VST folder selection appears to be invalid. Please double-check and correct as needed."},
         {"Vst64FolderParentMissing", [](auto& e, auto& r) { e.vst64Folder = (r / "no" / "vst64").string(); },
          "Your 64-bit VST folder selection appears to be invalid. Please double-check and correct as needed."},
+        {"Vst64FolderEndsInATab", [](auto& e, auto& r) { e.vst64Folder = (r / "tab\t").string(); },
+         "Your 64-bit VST folder selection appears to be invalid. Please double-check and correct as needed."},
+        {"Vst32FolderHoldsACarriageReturn",
+         [](auto& e, auto& r) {
+             e.vst32 = true;
+             e.vst32Folder = (r / "carriage\rreturn").string();
+         },
+         "Your 32-bit VST folder selection appears to be invalid. Please double-check and correct as needed."},
         {"UncheckedFormatsFolderIsNotLookedAt",
          [](auto& e, auto& r) {
              e.vst32 = false;
@@ -239,6 +253,8 @@ TEST_F(OptionsCheck, EachRefusalWithItsMessage) {
         EXPECT_EQ(problem(), c.expected);
     }
     EXPECT_FALSE(fs::exists(root / "no")) << "only one missing folder level is ever created";
+    for (const char* refused : {"blank ", "line\nbreak", "tab\t", "carriage\rreturn"})
+        EXPECT_FALSE(fs::exists(root / refused)) << "a refused folder is not created";
     EXPECT_FALSE(fs::exists("k4m-relative-data"));
 }
 
