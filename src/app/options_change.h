@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/folder_copy.h"
+#include "platform/folder_copy.h"
 #include "core/install_options.h"
 
 #include <string>

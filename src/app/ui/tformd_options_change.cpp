@@ -3,7 +3,7 @@
 // (or the plug-ins copied into their folders once more).
 #include "app/options_change.h"
 #include "app/ui/tformd.h"
-#include "core/folder_copy.h"
+#include "platform/folder_copy.h"
 #include "core/ui/shown_text.h"
 #include "dialogs/tlocations.h"
 

@@ -1,4 +1,4 @@
-#include "core/folder_copy.h"
+#include "platform/folder_copy.h"
 
 #include "platform/atomic_file.h" // temporarySibling, writeFully
 

@@ -1,5 +1,5 @@
 // The data folder's copy to a new place: what arrives, what is skipped, and that the old folder never changes.
-#include "core/folder_copy.h"
+#include "platform/folder_copy.h"
 #include "platform/atomic_file.h"
 #include "temp_dir.h"
 
