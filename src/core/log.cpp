@@ -1,12 +1,6 @@
 #include "core/log.h"
 
-#include "platform/atomic_file.h"
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/atomic_file.h" // kDefaultFileMode
 
 namespace k4m {
 
@@ -16,38 +10,34 @@ Log::~Log() {
 
 void Log::open(const std::filesystem::path& path) {
     std::lock_guard lock(m_mutex);
-    if (m_fd >= 0) ::close(m_fd);
+    m_file = NativeFile();
     m_lines.clear();
     // Never through a symbolic link (it could aim the log at another file of the user's), and only into a
     // regular file: a pipe planted under the name would block the start for ever.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
-    if (fd < 0) return;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
-        return;
-    }
-    m_fd = fd;
+    NativeFile file = NativeFile::openForWriting(path, kDefaultFileMode);
+    if (!file.isOpen()) return;
+    const auto info = file.info();
+    if (!info || !info->regular || !file.truncate(0)) return;
+    m_file = std::move(file);
 }
 
 void Log::write(const std::string& text) {
     std::lock_guard lock(m_mutex);
-    if (m_fd < 0) throw LogError("I/O error 103: the log file is not open");
+    if (!m_file.isOpen()) throw LogError("I/O error 103: the log file is not open");
     // One write call per line: the line reaches the system whole, and survives a crash of the program.
-    if (!writeFully(m_fd, text + "\r\n"))
-        throw LogError(std::string("I/O error writing the log: ") + std::strerror(errno));
+    if (!m_file.writeAll(text + "\r\n"))
+        throw LogError("I/O error writing the log: " + m_file.error().message());
     m_lines.push_back(text);
 }
 
 void Log::close() {
     std::lock_guard lock(m_mutex);
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
+    m_file.close();
 }
 
 bool Log::isOpen() const {
     std::lock_guard lock(m_mutex);
-    return m_fd >= 0;
+    return m_file.isOpen();
 }
 
 std::vector<std::string> Log::lines() const {

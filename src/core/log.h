@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/native_file.h"
+
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
@@ -32,7 +34,7 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    int m_fd = -1;
+    NativeFile m_file;
     std::vector<std::string> m_lines;
 };
 

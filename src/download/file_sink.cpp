@@ -1,11 +1,6 @@
 #include "download/file_sink.h"
 
-#include "platform/atomic_file.h"
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/atomic_file.h" // kDefaultFileMode
 
 namespace k4m {
 
@@ -13,7 +8,12 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr size_t kBufferSize = 256 * 1024; // small enough to stay in the processor's cache
+
+void removeQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
 }
+} // namespace
 
 fs::path FileSink::partPath(const fs::path& target) {
     fs::path part = target;
@@ -24,9 +24,9 @@ fs::path FileSink::partPath(const fs::path& target) {
 FileSink::FileSink(fs::path target) : m_target(std::move(target)), m_part(partPath(m_target)) {
     // The partial name is ours alone: whatever lies there (a piece of an earlier download, a link, a pipe that
     // would block the open for ever) is removed, and the file is created new, never written through a link.
-    ::unlink(m_part.c_str());
-    m_fd = ::open(m_part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (m_fd >= 0) m_buffer.reserve(kBufferSize);
+    removeQuietly(m_part);
+    m_file = NativeFile::createNew(m_part, kDefaultFileMode);
+    if (m_file.isOpen()) m_buffer.reserve(kBufferSize);
 }
 
 FileSink::~FileSink() {
@@ -34,20 +34,20 @@ FileSink::~FileSink() {
 }
 
 bool FileSink::flush() {
-    if (!writeFully(m_fd, std::string_view(m_buffer.data(), m_buffer.size()))) return false;
+    if (!m_file.writeAll(std::string_view(m_buffer.data(), m_buffer.size()))) return false;
     m_buffer.clear();
     return true;
 }
 
 bool FileSink::write(std::string_view data) {
-    if (m_fd < 0 || m_failed) return false;
+    if (!m_file.isOpen() || m_failed) return false;
     if (m_buffer.size() + data.size() > kBufferSize && !flush()) {
         m_failed = true;
         return false;
     }
     if (m_buffer.empty() && data.size() >= kBufferSize / 4) {
         // Large pieces go straight to the file, without a copy.
-        if (!writeFully(m_fd, data)) m_failed = true;
+        if (!m_file.writeAll(data)) m_failed = true;
         if (!m_failed) m_size += static_cast<int64_t>(data.size());
         return !m_failed;
     }
@@ -58,14 +58,12 @@ bool FileSink::write(std::string_view data) {
 
 bool FileSink::finish() {
     if (m_finished) return true;
-    if (m_fd < 0 || m_failed || !flush()) {
+    if (!m_file.isOpen() || m_failed || !flush()) {
         discard();
         return false;
     }
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) {
-        ::unlink(m_part.c_str());
+    if (!m_file.close()) {
+        removeQuietly(m_part);
         return false;
     }
     m_finished = true;
@@ -75,21 +73,22 @@ bool FileSink::finish() {
 bool FileSink::commit() {
     if (!finish()) return false;
     m_finished = false;
-    if (::rename(m_part.c_str(), m_target.c_str()) != 0) {
-        ::unlink(m_part.c_str());
+    std::error_code ec;
+    fs::rename(m_part, m_target, ec);
+    if (ec) {
+        removeQuietly(m_part);
         return false;
     }
     return true;
 }
 
 void FileSink::discard() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-        ::unlink(m_part.c_str());
+    if (m_file.isOpen()) {
+        m_file.close();
+        removeQuietly(m_part);
     } else if (m_finished) {
         m_finished = false;
-        ::unlink(m_part.c_str());
+        removeQuietly(m_part);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/native_file.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -18,7 +20,7 @@ public:
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
 
-    bool ok() const { return m_fd >= 0; }
+    bool ok() const { return m_file.isOpen(); }
     bool write(std::string_view data);
     // Bytes taken by write() so far: the size the file has once finished.
     int64_t size() const { return m_size; }
@@ -36,7 +38,7 @@ private:
 
     std::filesystem::path m_target;
     std::filesystem::path m_part;
-    int m_fd = -1;
+    NativeFile m_file;
     bool m_finished = false; // closed, still under the partial name
     bool m_failed = false;
     int64_t m_size = 0;

@@ -24,6 +24,19 @@ std::system_error lastError(const std::string& what) {
     return {errno, std::generic_category(), what};
 }
 
+// Writes all of `bytes` to `fd`, going on after interruptions; false (errno set) when the system refuses.
+bool writeFully(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
 // A new file of mode 0644 that nobody else uses; never opened through a link.
 int createNew(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);

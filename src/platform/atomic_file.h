@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/native_file.h" // isSymlink
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -30,12 +32,6 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 // a folder (EISDIR) or any other kind of file that is not a regular one (EINVAL), a file larger than `maxBytes`
 // (EFBIG), or any error the system reports.
 std::optional<std::string> readRegularFile(const std::filesystem::path& path, std::uintmax_t maxBytes);
-
-// Whether `path` itself is a symbolic link (the link, not what it points to).
-bool isSymlink(const std::filesystem::path& path);
-
-// Writes all of `bytes` to `fd`, going on after interruptions; false (errno set) when the system refuses.
-bool writeFully(int fd, std::string_view bytes);
 
 // A temporary name beside `target` that no other writer uses ("<name>.<pid>.<n>.tmp").
 std::filesystem::path temporarySibling(const std::filesystem::path& target);

@@ -1,13 +1,10 @@
 #include "platform/folder_copy.h"
 
-#include "platform/atomic_file.h" // temporarySibling, writeFully
+#include "platform/atomic_file.h" // temporarySibling
+#include "platform/native_file.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace k4m {
@@ -31,25 +28,13 @@ bool isWithin(const fs::path& path, const fs::path& root) {
     return true;
 }
 
-// A folder as the system knows it. Two names of one folder share it where their spelling does not show it: a
-// folder mounted a second time elsewhere, or a disk that does not tell capitals from small letters.
-struct FolderId {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool known = false;
-};
-
-// Whether both are known and one folder; an unknown identity matches nothing.
-bool sameFolder(const FolderId& a, const FolderId& b) {
-    return a.known && b.known && a.device == b.device && a.inode == b.inode;
+// Two names of one folder share its identity where their spelling does not show it: a folder mounted a second
+// time elsewhere, or a disk that does not tell capitals from small letters. An unknown identity matches nothing.
+bool sameFolder(const std::optional<FileIdentity>& a, const std::optional<FileIdentity>& b) {
+    return a && b && *a == *b;
 }
 
-// The identity of the folder at `path` itself (a link is not looked through); unknown when it is not there.
-FolderId folderId(const fs::path& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};
-    return {info.st_dev, info.st_ino, true};
-}
+using FolderId = std::optional<FileIdentity>;
 
 // What the walk of the source meets, in the order of the walk.
 class SourceVisitor {
@@ -89,7 +74,7 @@ public:
             }
             switch (status.type()) {
             case fs::file_type::directory:
-                if (sameFolder(folderId(source), m_excludedId)) break;
+                if (sameFolder(folderIdentity(source), m_excludedId)) break;
                 if (visitor.folder(source, childRelative)) walk(source, childRelative, visitor);
                 break;
             case fs::file_type::regular:
@@ -150,7 +135,7 @@ class Copier : public SourceVisitor {
 public:
     Copier(const SourceWalk& walk, fs::path from, fs::path to, FolderCopyProgress& progress, FolderCopyResult& result)
         : m_walk(walk), m_from(std::move(from)), m_to(std::move(to)), m_guardSource(!isWithin(m_to, m_from)),
-          m_sourceId(folderId(m_from)), m_progress(progress), m_result(result), m_block(kBlockSize) {}
+          m_sourceId(folderIdentity(m_from)), m_progress(progress), m_result(result), m_block(kBlockSize) {}
 
     bool folder(const fs::path& source, const fs::path& relative) override {
         const fs::path target = m_to / relative;
@@ -159,7 +144,7 @@ public:
         const fs::file_type type = fs::symlink_status(target, ec).type();
         // The old folder under another name is never written into.
         if (type == fs::file_type::directory)
-            return sameFolder(folderId(target), m_sourceId) ? leaveOut(source, relative) : true;
+            return sameFolder(folderIdentity(target), m_sourceId) ? leaveOut(source, relative) : true;
         // A link or a file in the folder's place stays: writing through a link could leave the target.
         if (type != fs::file_type::not_found) return leaveOut(source, relative);
         if (!fs::create_directory(target, ec) || ec) return leaveOut(source, relative);
@@ -202,34 +187,27 @@ private:
     bool copyFile(const fs::path& source, const fs::path& target, std::uint64_t& copied) {
         // Not following a link and not waiting on a pipe: the source was a regular file when it was listed,
         // but may have been swapped since.
-        const int in = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (in < 0) return false;
-        struct stat info {};
-        if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
-            ::close(in);
-            return false;
-        }
+        NativeFile in = NativeFile::openForReading(source);
+        const auto info = in.isOpen() ? in.info() : std::nullopt;
+        if (!info || !info->regular) return false;
         fs::path temporary;
-        int out = -1;
-        for (int attempt = 0; attempt < kNameAttempts && out < 0; ++attempt) {
+        NativeFile out;
+        for (int attempt = 0; attempt < kNameAttempts && !out.isOpen(); ++attempt) {
             temporary = temporarySibling(target);
-            out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-            if (out < 0 && errno != EEXIST) break;
+            out = NativeFile::createNew(temporary, fs::perms::owner_read | fs::perms::owner_write);
+            if (!out.isOpen() && !out.nameTaken()) break;
         }
-        if (out < 0) {
-            ::close(in);
-            return false;
-        }
+        if (!out.isOpen()) return false;
         bool ok = streamBlocks(in, out, copied);
-        ::close(in);
         if (ok) {
             // The file's own mode and time, as the source has them, where the target's file system keeps them
             // (a FAT disk refuses a mode): the content is what counts.
-            const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
-            (void)::fchmod(out, info.st_mode & 07777);
-            (void)::futimens(out, times);
+            std::error_code ec;
+            const fs::perms mode = fs::symlink_status(source, ec).permissions();
+            if (!ec) (void)out.setMode(mode);
+            (void)out.copyModifiedTime(in);
         }
-        if (::close(out) != 0) ok = false;
+        if (!out.close()) ok = false;
         std::error_code ec;
         if (ok) {
             fs::rename(temporary, target, ec);
@@ -240,13 +218,12 @@ private:
     }
 
     // Copies `in` to its end into `out`, block by block.
-    bool streamBlocks(int in, int out, std::uint64_t& copied) {
+    bool streamBlocks(NativeFile& in, NativeFile& out, std::uint64_t& copied) {
         for (;;) {
-            const ssize_t got = ::read(in, m_block.data(), m_block.size());
-            if (got < 0 && errno == EINTR) continue;
+            const long long got = in.read(m_block.data(), m_block.size());
             if (got < 0) return false;
             if (got == 0) return true;
-            if (!writeFully(out, std::string_view(m_block.data(), static_cast<std::size_t>(got)))) return false;
+            if (!out.writeAll(std::string_view(m_block.data(), static_cast<std::size_t>(got)))) return false;
             copied += static_cast<std::uint64_t>(got);
             m_progress.bytesDone += static_cast<std::uint64_t>(got);
         }
@@ -280,8 +257,8 @@ FolderCopyResult copyFolderContents(const fs::path& from, const fs::path& to, Fo
         ++result.skipped;
         return result;
     }
-    const FolderId targetId = folderId(target);
-    if (target == source || sameFolder(targetId, folderId(source))) {
+    const FolderId targetId = folderIdentity(target);
+    if (target == source || sameFolder(targetId, folderIdentity(source))) {
         result.outcome = FolderCopyOutcome::SameFolder;
         return result;
     }

@@ -1,10 +1,9 @@
 #include "platform/leftover_files.h"
 
-#include <cerrno>
-#include <csignal>
+#include "platform/native_file.h" // processGone
+
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 namespace k4m {
 
@@ -39,10 +38,6 @@ long writerOf(std::string name) {
         }
     }
     return 0;
-}
-
-bool processGone(long pid) {
-    return pid != static_cast<long>(::getpid()) && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 // The special folders, from the shell without creating them. A folder the shell cannot name is an empty text.
-#include "core/text_util.h"
 #include "platform/win/wide_text.h"
 #include "platform/win/win_platform.h"
 
 #include <windows.h>
 #include <shlobj.h>
+
+#include <string_view>
 
 namespace k4m::win {
 
@@ -16,13 +17,21 @@ std::string specialFolder(int csidl) {
     return narrow(buffer);
 }
 
+// Every " (x86)" taken out, left to right.
+std::string withoutX86(std::string folder) {
+    constexpr std::string_view x86 = " (x86)";
+    for (size_t at = folder.find(x86); at != std::string::npos; at = folder.find(x86, at))
+        folder.erase(at, x86.size());
+    return folder;
+}
+
 // The 64-bit program-files folders: a 32-bit build is handed the " (x86)" ones, with redirection off or not.
 std::string sixtyFourBitFolder(int csidl) {
     PVOID redirection = nullptr;
     const BOOL redirectionOff = ::Wow64DisableWow64FsRedirection(&redirection);
     const std::string folder = specialFolder(csidl);
     if (redirectionOff) ::Wow64RevertWow64FsRedirection(redirection);
-    return replaceAll(folder, " (x86)", "");
+    return withoutX86(folder);
 }
 
 // A sub-path below a special folder; nothing when the folder is unknown, so no path starts at the top of a drive.

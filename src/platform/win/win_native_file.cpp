@@ -1,0 +1,177 @@
+#include "platform/native_file.h"
+
+#include <windows.h>
+
+namespace k4m {
+
+namespace {
+
+HANDLE handleOf(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::error_code lastError() {
+    return {static_cast<int>(::GetLastError()), std::system_category()};
+}
+
+// Readers and writers of other processes are not locked out, and the file can be renamed or removed while open,
+// as on POSIX. A link (any reparse point) is opened as itself, never followed.
+// A folder opens too (so that it can be told apart), never for writing.
+HANDLE openHandle(const std::filesystem::path& path, DWORD access, DWORD disposition) {
+    return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         disposition,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+} // namespace
+
+NativeFile::~NativeFile() {
+    if (isOpen()) ::CloseHandle(handleOf(m_handle));
+}
+
+NativeFile::NativeFile(NativeFile&& other) noexcept : m_handle(other.m_handle), m_error(other.m_error) {
+    other.m_handle = kClosed;
+}
+
+NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
+    if (this != &other) {
+        if (isOpen()) ::CloseHandle(handleOf(m_handle));
+        m_handle = other.m_handle;
+        m_error = other.m_error;
+        other.m_handle = kClosed;
+    }
+    return *this;
+}
+
+bool NativeFile::missing() const {
+    return m_error.value() == ERROR_FILE_NOT_FOUND || m_error.value() == ERROR_PATH_NOT_FOUND;
+}
+
+bool NativeFile::nameTaken() const {
+    return m_error.value() == ERROR_FILE_EXISTS || m_error.value() == ERROR_ALREADY_EXISTS;
+}
+
+bool NativeFile::fail() {
+    m_error = lastError();
+    return false;
+}
+
+NativeFile NativeFile::openForReading(const std::filesystem::path& path) {
+    const HANDLE handle = openHandle(path, GENERIC_READ, OPEN_EXISTING);
+    NativeFile file(handle == INVALID_HANDLE_VALUE ? kClosed : reinterpret_cast<Handle>(handle));
+    if (!file.isOpen()) file.m_error = lastError();
+    return file;
+}
+
+NativeFile NativeFile::createNew(const std::filesystem::path& path, std::filesystem::perms) {
+    // Windows keeps no mode bits; a program file is one by its name.
+    const HANDLE handle = openHandle(path, GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, CREATE_NEW);
+    NativeFile file(handle == INVALID_HANDLE_VALUE ? kClosed : reinterpret_cast<Handle>(handle));
+    if (!file.isOpen()) file.m_error = lastError();
+    return file;
+}
+
+NativeFile NativeFile::openForWriting(const std::filesystem::path& path, std::filesystem::perms) {
+    const HANDLE handle = openHandle(path, GENERIC_WRITE, OPEN_ALWAYS);
+    NativeFile file(handle == INVALID_HANDLE_VALUE ? kClosed : reinterpret_cast<Handle>(handle));
+    if (!file.isOpen()) file.m_error = lastError();
+    return file;
+}
+
+std::optional<NativeFileInfo> NativeFile::info() {
+    BY_HANDLE_FILE_INFORMATION data{};
+    if (!::GetFileInformationByHandle(handleOf(m_handle), &data)) {
+        fail();
+        return std::nullopt;
+    }
+    NativeFileInfo result;
+    const bool reparse = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    result.directory = !reparse && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    result.regular = !reparse && !result.directory && ::GetFileType(handleOf(m_handle)) == FILE_TYPE_DISK;
+    result.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return result;
+}
+
+long long NativeFile::read(void* buffer, std::size_t size) {
+    DWORD got = 0;
+    const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    if (!::ReadFile(handleOf(m_handle), buffer, want, &got, nullptr)) {
+        if (::GetLastError() == ERROR_HANDLE_EOF || ::GetLastError() == ERROR_BROKEN_PIPE) return 0;
+        fail();
+        return -1;
+    }
+    return got;
+}
+
+bool NativeFile::writeAll(std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
+        if (!::WriteFile(handleOf(m_handle), bytes.data(), chunk, &written, nullptr)) return fail();
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+bool NativeFile::truncate(std::uint64_t size) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    if (!::SetFileInformationByHandle(handleOf(m_handle), FileEndOfFileInfo, &end, sizeof end)) return fail();
+    LARGE_INTEGER place{};
+    place.QuadPart = static_cast<LONGLONG>(size);
+    return ::SetFilePointerEx(handleOf(m_handle), place, nullptr, FILE_BEGIN) || fail();
+}
+
+bool NativeFile::setMode(std::filesystem::perms) {
+    return true; // no mode bits to set
+}
+
+bool NativeFile::copyModifiedTime(const NativeFile& source) {
+    FILETIME modified{};
+    if (!::GetFileTime(handleOf(source.m_handle), nullptr, nullptr, &modified)) return fail();
+    return ::SetFileTime(handleOf(m_handle), nullptr, nullptr, &modified) || fail();
+}
+
+bool NativeFile::flushToDisk() {
+    return ::FlushFileBuffers(handleOf(m_handle)) || fail();
+}
+
+bool NativeFile::close() {
+    if (!isOpen()) return true;
+    const BOOL ok = ::CloseHandle(handleOf(m_handle));
+    m_handle = kClosed;
+    return ok || fail();
+}
+
+std::optional<FileIdentity> folderIdentity(const std::filesystem::path& path) {
+    const HANDLE handle = openHandle(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION data{};
+    const BOOL ok = ::GetFileInformationByHandle(handle, &data);
+    ::CloseHandle(handle);
+    if (!ok || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return std::nullopt;
+    return FileIdentity{data.dwVolumeSerialNumber,
+                        (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow};
+}
+
+bool isSymlink(const std::filesystem::path& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+long currentProcessId() {
+    return static_cast<long>(::GetCurrentProcessId());
+}
+
+bool processGone(long pid) {
+    if (pid == currentProcessId()) return false;
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) return ::GetLastError() == ERROR_INVALID_PARAMETER; // no such process
+    const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    ::CloseHandle(process);
+    return ended;
+}
+
+} // namespace k4m
