@@ -58,7 +58,13 @@ bool WinPlatform::createFolderOpenToEveryone(const std::string& path) {
         ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE)) {
         SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
         // A folder that exists keeps its access list: the call fails with "already exists".
-        created = ::CreateDirectoryW(wide(path).c_str(), &attributes) != 0;
+        const std::wstring folder = wide(path);
+        created = ::CreateDirectoryW(folder.c_str(), &attributes) != 0;
+        // Some systems (wine among them) drop the list given at creation but keep one set afterwards; where
+        // the creation kept it, setting the same list again changes nothing.
+        if (created)
+            ::SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, acl, nullptr);
     }
     ::LocalFree(acl);
     return created;
