@@ -23,5 +23,12 @@ fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release > /dev/null
 ninja -C "$build" -j "$(nproc)"
-(cd "$build" && ctest --no-label-summary --output-on-failure)
+# One wine server and its system processes for the whole run, started here with their output elsewhere: a
+# server started by a test would hand ctest's output pipe to them, and ctest waits until every holder of the
+# pipe has ended.
 wineserver -k 2> /dev/null || true
+wineserver -w 2> /dev/null || true # the old server is gone before the new one starts
+wineserver -p
+wine wineboot > /dev/null 2>&1
+trap 'wineserver -k 2> /dev/null || true' EXIT
+(cd "$build" && ctest --no-label-summary --output-on-failure)

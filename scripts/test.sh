@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test; then builds and runs the suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the worker's tests under ThreadSanitizer, and the Windows
-# build's tests under wine.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the worker's tests under ThreadSanitizer.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
@@ -24,9 +23,6 @@ echo "== Worker tests with ThreadSanitizer"
 K4M_BUILD_TARGET=download_test bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DK4M_SANITIZE=thread \
     -DK4M_BUILD_GUI=OFF
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$here/tests/tsan.supp" ctest --no-label-summary --output-on-failure -j "$jobs" -L worker)
-
-echo "== Windows build, tests under wine"
-bash scripts/build-windows.sh build-windows
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug "-DK4M_SANITIZE=address,undefined"
