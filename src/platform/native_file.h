@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 namespace k4m {
 
@@ -21,9 +22,17 @@ struct NativeFileInfo {
 class NativeFile {
 public:
     NativeFile() = default;
-    ~NativeFile();
-    NativeFile(NativeFile&& other) noexcept;
-    NativeFile& operator=(NativeFile&& other) noexcept;
+    ~NativeFile() { close(); }
+    NativeFile(NativeFile&& other) noexcept
+        : m_handle(std::exchange(other.m_handle, kClosed)), m_error(other.m_error) {}
+    NativeFile& operator=(NativeFile&& other) noexcept {
+        if (this != &other) {
+            close();
+            m_handle = std::exchange(other.m_handle, kClosed);
+            m_error = other.m_error;
+        }
+        return *this;
+    }
     NativeFile(const NativeFile&) = delete;
     NativeFile& operator=(const NativeFile&) = delete;
 

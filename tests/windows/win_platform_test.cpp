@@ -62,10 +62,6 @@ std::string helperPath() {
     return (fs::path(wide(platform.ownExecutablePath())).parent_path() / K4M_WIN_HELPER).string();
 }
 
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 TEST(WinFolders, SpecialFoldersAreTheSystemsWithTheFixedSubPaths) {
     WinPlatform platform;
     const std::string common = platform.commonAppDataFolder();
@@ -75,15 +71,15 @@ TEST(WinFolders, SpecialFoldersAreTheSystemsWithTheFixedSubPaths) {
     EXPECT_FALSE(platform.startMenuFolder().empty());
 
     const std::string vst64 = platform.vst64DefaultFolder();
-    EXPECT_TRUE(endsWith(vst64, "\\Steinberg\\Vstplugins")) << vst64;
+    EXPECT_TRUE(vst64.ends_with("\\Steinberg\\Vstplugins")) << vst64;
     EXPECT_EQ(vst64.find(" (x86)"), std::string::npos) << vst64;
     const std::string vst32 = platform.vst32DefaultFolder();
-    EXPECT_TRUE(endsWith(vst32, " (x86)\\Steinberg\\Vstplugins")) << vst32; // a 64-bit system's 32-bit folder
+    EXPECT_TRUE(vst32.ends_with(" (x86)\\Steinberg\\Vstplugins")) << vst32; // a 64-bit system's 32-bit folder
     const std::string aax = platform.proToolsPluginFolder();
-    EXPECT_TRUE(endsWith(aax, "\\Common Files\\Avid\\Audio\\Plug-Ins")) << aax;
+    EXPECT_TRUE(aax.ends_with("\\Common Files\\Avid\\Audio\\Plug-Ins")) << aax;
     EXPECT_EQ(aax.find(" (x86)"), std::string::npos) << aax;
     EXPECT_EQ(platform.defaultDataFolder(), "C:\\Kandoro 4 Data");
-    EXPECT_TRUE(endsWith(platform.ownExecutablePath(), "\\win_platform_test.exe")) << platform.ownExecutablePath();
+    EXPECT_TRUE(platform.ownExecutablePath().ends_with("\\win_platform_test.exe")) << platform.ownExecutablePath();
     EXPECT_TRUE(platform.is64BitSystem());
 }
 

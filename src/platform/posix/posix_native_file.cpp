@@ -20,24 +20,6 @@ std::error_code lastError() {
 
 } // namespace
 
-NativeFile::~NativeFile() {
-    if (isOpen()) ::close(fdOf(m_handle));
-}
-
-NativeFile::NativeFile(NativeFile&& other) noexcept : m_handle(other.m_handle), m_error(other.m_error) {
-    other.m_handle = kClosed;
-}
-
-NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
-    if (this != &other) {
-        if (isOpen()) ::close(fdOf(m_handle));
-        m_handle = other.m_handle;
-        m_error = other.m_error;
-        other.m_handle = kClosed;
-    }
-    return *this;
-}
-
 bool NativeFile::missing() const {
     return m_error.value() == ENOENT || m_error.value() == ENOTDIR;
 }

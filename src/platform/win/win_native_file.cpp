@@ -25,24 +25,6 @@ HANDLE openHandle(const std::filesystem::path& path, DWORD access, DWORD disposi
 
 } // namespace
 
-NativeFile::~NativeFile() {
-    if (isOpen()) ::CloseHandle(handleOf(m_handle));
-}
-
-NativeFile::NativeFile(NativeFile&& other) noexcept : m_handle(other.m_handle), m_error(other.m_error) {
-    other.m_handle = kClosed;
-}
-
-NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
-    if (this != &other) {
-        if (isOpen()) ::CloseHandle(handleOf(m_handle));
-        m_handle = other.m_handle;
-        m_error = other.m_error;
-        other.m_handle = kClosed;
-    }
-    return *this;
-}
-
 bool NativeFile::missing() const {
     return m_error.value() == ERROR_FILE_NOT_FOUND || m_error.value() == ERROR_PATH_NOT_FOUND;
 }
