@@ -150,19 +150,20 @@ TEST_F(PosixPlatformTest, TerminatorEndsProcessesByExactImageNameIgnoringCase) {
 }
 
 TEST_F(PosixPlatformTest, TerminatorWithPartialFlagEndsEveryImageContainingTheLowerCaseName) {
-    auto mixed = sleeperNamed(dir / "a", "myDAW64.exe");
-    auto upper = sleeperNamed(dir / "b", "DAW.EXE");
-    auto other = sleeperNamed(dir / "c", "Sequencer.exe");
-    EXPECT_TRUE(platform.terminateProcesses("daw", true));
+    // Names no other test uses: ctest runs the tests of this file side by side.
+    auto mixed = sleeperNamed(dir / "a", "myTermDAW64.exe");
+    auto upper = sleeperNamed(dir / "b", "TERMDAW.EXE");
+    auto other = sleeperNamed(dir / "c", "TermSequencer.exe");
+    EXPECT_TRUE(platform.terminateProcesses("termdaw", true));
     EXPECT_EQ(mixed->waitFor(10s), 128 + SIGKILL);
     EXPECT_EQ(upper->waitFor(10s), 128 + SIGKILL);
     EXPECT_TRUE(other->running());
 }
 
 TEST_F(PosixPlatformTest, RunningProcessesAreWhatTheTerminatorWouldEndEachKnownByItsStart) {
-    auto first = sleeperNamed(dir / "a", "MyDaw.exe");
-    auto other = sleeperNamed(dir / "b", "Sequencer.exe");
-    const auto running = platform.runningProcesses("daw", true);
+    auto first = sleeperNamed(dir / "a", "MyListedDaw.exe");
+    auto other = sleeperNamed(dir / "b", "ListedSequencer.exe");
+    const auto running = platform.runningProcesses("listeddaw", true);
     ASSERT_EQ(running.size(), 1u);
     EXPECT_EQ(running[0].pid, first->pid());
     EXPECT_NE(running[0].started, 0u);
@@ -171,8 +172,8 @@ TEST_F(PosixPlatformTest, RunningProcessesAreWhatTheTerminatorWouldEndEachKnownB
     // A program started again is another process, even if it got the same number.
     first->kill();
     first->waitFor(10s);
-    auto second = sleeperNamed(dir / "a", "MyDaw.exe");
-    const auto now = platform.runningProcesses("mydaw.exe", false);
+    auto second = sleeperNamed(dir / "a", "MyListedDaw.exe");
+    const auto now = platform.runningProcesses("mylisteddaw.exe", false);
     ASSERT_EQ(now.size(), 1u);
     EXPECT_NE(now[0], running[0]);
 }
