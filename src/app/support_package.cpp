@@ -2,6 +2,7 @@
 
 #include "core/text_file.h"
 #include "core/text_util.h"
+#include "platform/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -50,7 +51,7 @@ std::string buildSupportZip(const std::string& profilePath, const std::vector<st
     std::error_code ec;
     fs::remove(zipPath, ec);
     int error = 0;
-    zip_t* archive = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE | ZIP_EXCL, &error);
+    zip_t* archive = zip_open(utf8Of(zipPath).c_str(), ZIP_CREATE | ZIP_TRUNCATE | ZIP_EXCL, &error);
     if (archive == nullptr) throw std::runtime_error("cannot create " + zipPath.string());
     std::list<std::string> kept; // the entries' bytes, alive until the archive is closed
 

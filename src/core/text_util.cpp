@@ -50,7 +50,7 @@ std::string trim(std::string_view text) {
 }
 
 std::string removeOneTrailingSeparator(std::string_view path) {
-    if (!path.empty() && path.back() == kSeparator) path.remove_suffix(1);
+    if (!path.empty() && isSeparator(path.back())) path.remove_suffix(1);
     return std::string(path);
 }
 

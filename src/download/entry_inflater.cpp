@@ -1,10 +1,7 @@
 #include "download/entry_inflater.h"
 
-#include <cerrno>
-#include <cstring>
 #include <algorithm>
 #include <memory>
-#include <unistd.h>
 #include <zlib.h>
 
 #ifdef K4M_HAVE_ISAL
@@ -49,8 +46,8 @@ thread_local ScratchBuffer t_output;
 // Reads the next piece of the entry's bytes.
 class EntryReader {
 public:
-    EntryReader(int fd, int64_t offset, int64_t size)
-        : m_fd(fd), m_offset(offset), m_left(size),
+    EntryReader(const NativeFile& file, int64_t offset, int64_t size)
+        : m_file(file), m_offset(offset), m_left(size),
           m_capacity(static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(kInputChunk)))),
           m_buffer(reinterpret_cast<char*>(t_input.get(m_capacity))) {}
 
@@ -62,10 +59,11 @@ public:
         const size_t want = static_cast<size_t>(std::min<int64_t>(m_left, static_cast<int64_t>(m_capacity)));
         size_t got = 0;
         while (got < want) {
-            const ssize_t n = ::pread(m_fd, m_buffer + got, want - got, static_cast<off_t>(m_offset + got));
+            std::error_code readError;
+            const long long n =
+                m_file.readAt(m_buffer + got, want - got, static_cast<uint64_t>(m_offset) + got, readError);
             if (n < 0) {
-                if (errno == EINTR) continue;
-                error = std::string("cannot read the package: ") + std::strerror(errno);
+                error = "cannot read the package: " + readError.message();
                 return {};
             }
             if (n == 0) {
@@ -80,20 +78,20 @@ public:
     }
 
 private:
-    int m_fd;
+    const NativeFile& m_file;
     int64_t m_offset;
     int64_t m_left;
     size_t m_capacity;
     char* m_buffer;
 };
 
-InflateOutcome inflateWithZlib(int fd, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
+InflateOutcome inflateWithZlib(const NativeFile& file, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
                                const std::atomic<bool>& abandoned) {
     InflateOutcome outcome;
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return {"out of memory", 0};
     std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, inflateEnd);
-    EntryReader reader(fd, offset, size);
+    EntryReader reader(file, offset, size);
     unsigned char* const buffer = t_output.get(kOutputChunk);
     bool ended = false;
     while (!ended) {
@@ -130,13 +128,13 @@ InflateOutcome inflateWithZlib(int fd, int64_t offset, int64_t size, const std::
 #ifdef K4M_HAVE_ISAL
 // Inflates with ISA-L; an empty error means success. Any failure is reported only as failed: the caller runs
 // zlib over the entry again for its message.
-bool inflateWithIsal(int fd, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
+bool inflateWithIsal(const NativeFile& file, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
                      const std::atomic<bool>& abandoned, InflateOutcome& outcome) {
     thread_local const std::unique_ptr<inflate_state> kept = std::make_unique<inflate_state>();
     inflate_state* const state = kept.get();
     isal_inflate_init(state);
     state->crc_flag = ISAL_ZLIB;
-    EntryReader reader(fd, offset, size);
+    EntryReader reader(file, offset, size);
     unsigned char* const buffer = t_output.get(kOutputChunk);
     while (state->block_state != ISAL_BLOCK_FINISH) {
         if (abandoned) {
@@ -182,7 +180,7 @@ constexpr size_t kWholeOutput = 4 << 20;
 
 enum class Whole { Done, Failed, TooLarge };
 
-Whole inflateWhole(int fd, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
+Whole inflateWhole(const NativeFile& file, int64_t offset, int64_t size, const std::function<void(std::string_view)>& out,
                    InflateOutcome& outcome) {
     if (size > kWholeInput) return Whole::TooLarge;
     thread_local const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
@@ -194,11 +192,11 @@ Whole inflateWhole(int fd, int64_t offset, int64_t size, const std::function<voi
     char* const output = reinterpret_cast<char*>(t_output.get(outputSize));
     size_t got = 0;
     while (got < static_cast<size_t>(size)) {
-        const ssize_t n = ::pread(fd, input + got, static_cast<size_t>(size) - got,
-                                  static_cast<off_t>(offset) + static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) continue;
+        std::error_code readError;
+        const long long n = file.readAt(input + got, static_cast<size_t>(size) - got,
+                                        static_cast<uint64_t>(offset) + got, readError);
         if (n < 0) {
-            outcome.error = std::string("cannot read the package: ") + std::strerror(errno);
+            outcome.error = "cannot read the package: " + readError.message();
             return Whole::Failed;
         }
         if (n == 0) {
@@ -224,29 +222,29 @@ Whole inflateWhole(int fd, int64_t offset, int64_t size, const std::function<voi
 #endif
 } // namespace
 
-InflateOutcome inflateEntry(int fd, int64_t offset, int64_t size, Inflater inflater,
+InflateOutcome inflateEntry(const NativeFile& file, int64_t offset, int64_t size, Inflater inflater,
                             const std::function<void(std::string_view)>& out, const std::atomic<bool>& abandoned) {
 #if defined(K4M_HAVE_ISAL) || defined(K4M_HAVE_LIBDEFLATE)
     if (inflater == Inflater::Fastest) {
         InflateOutcome outcome;
         bool inflated = false;
 #ifdef K4M_HAVE_LIBDEFLATE
-        const Whole whole = inflateWhole(fd, offset, size, out, outcome);
+        const Whole whole = inflateWhole(file, offset, size, out, outcome);
         if (whole == Whole::Done) return outcome;
         if (whole == Whole::Failed && !outcome.error.empty()) return outcome;
         inflated = whole == Whole::Failed;
 #endif
 #ifdef K4M_HAVE_ISAL
         if (!inflated) {
-            if (inflateWithIsal(fd, offset, size, out, abandoned, outcome)) return outcome;
+            if (inflateWithIsal(file, offset, size, out, abandoned, outcome)) return outcome;
             if (!outcome.error.empty()) return outcome;
         }
 #else
-        if (!inflated) return inflateWithZlib(fd, offset, size, out, abandoned);
+        if (!inflated) return inflateWithZlib(file, offset, size, out, abandoned);
 #endif
         // Only zlib's own words name what is wrong; what was passed on so far stays passed on, so the second
         // run passes nothing on.
-        InflateOutcome again = inflateWithZlib(fd, offset, size, [](std::string_view) {}, abandoned);
+        InflateOutcome again = inflateWithZlib(file, offset, size, [](std::string_view) {}, abandoned);
         if (again.error.empty()) again.error = "invalid data"; // the two inflaters disagree: trust the refusal
         again.bytes = outcome.bytes;
         return again;
@@ -254,7 +252,7 @@ InflateOutcome inflateEntry(int fd, int64_t offset, int64_t size, Inflater infla
 #else
     (void)inflater;
 #endif
-    return inflateWithZlib(fd, offset, size, out, abandoned);
+    return inflateWithZlib(file, offset, size, out, abandoned);
 }
 
 } // namespace k4m

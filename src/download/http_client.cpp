@@ -3,8 +3,10 @@
 #include <chrono>
 #include <curl/curl.h>
 #include <mutex>
+#ifndef _WIN32
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#endif
 
 namespace k4m {
 
@@ -15,6 +17,7 @@ void initialiseCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+#ifndef _WIN32
 // The folder of the system's certificate authorities that libcurl uses by default (looked up per certificate,
 // so nothing is parsed up front); empty when libcurl has none.
 const std::string& systemAuthorityFolder() {
@@ -28,6 +31,7 @@ const std::string& systemAuthorityFolder() {
     }();
     return folder;
 }
+#endif
 
 // Below this rate over a whole stall period a transfer is as good as stalled: a server that sends a byte now
 // and then would otherwise keep a request, and the window waiting for it, alive for ever.
@@ -109,11 +113,13 @@ struct HttpCallbacks {
         return 0;
     }
 
+#ifndef _WIN32
     // Where libcurl has no folder of system authorities to point at: add the system's defaults by hand.
     static CURLcode systemAuthorities(CURL*, void* sslContext, void*) {
         X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
         return X509_STORE_set_default_paths(store) == 1 ? CURLE_OK : CURLE_SSL_CACERT_BADFILE;
     }
+#endif
 };
 
 HttpClient::HttpClient(HttpSettings settings) : m_settings(std::move(settings)) {
@@ -165,12 +171,18 @@ void HttpClient::prepare(const std::string& url, const HttpTransfer* transfer) {
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!m_settings.caFile.empty()) {
+#ifdef _WIN32
+        // Schannel checks the server against the file's authorities alone once a file is given; without one it
+        // uses the system's store.
+        curl_easy_setopt(curl, CURLOPT_CAINFO, m_settings.caFile.c_str());
+#else
         // Trust the configured authorities and the system's: the file as the bundle, the system's folder beside.
         curl_easy_setopt(curl, CURLOPT_CAINFO, m_settings.caFile.c_str());
         if (!systemAuthorityFolder().empty())
             curl_easy_setopt(curl, CURLOPT_CAPATH, systemAuthorityFolder().c_str());
         else
             curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &HttpCallbacks::systemAuthorities);
+#endif
     }
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, m_settings.connectTimeoutSeconds);
     if (m_timeLimitMs > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timeLimitMs));

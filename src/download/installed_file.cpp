@@ -4,12 +4,7 @@
 #include "download/package_installer.h"
 #include "platform/atomic_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
 namespace k4m {
@@ -20,70 +15,59 @@ namespace {
 
 constexpr size_t kChunk = 256 * 1024;
 
-std::system_error lastError(const std::string& what) {
-    return {errno, std::generic_category(), what};
+std::system_error failure(const std::error_code& error, const std::string& what) {
+    return {error, what};
 }
 
-// Writes all of `bytes` to `fd`, going on after interruptions; false (errno set) when the system refuses.
-bool writeFully(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
+void removeQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
 }
 
 // A new file of mode 0644 that nobody else uses; never opened through a link.
-int createNew(const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) throw lastError("cannot create " + path.string());
-    ::fchmod(fd, 0644);
-    return fd;
+NativeFile createNew(const fs::path& path) {
+    NativeFile file = NativeFile::createNew(path, kDefaultFileMode);
+    if (!file.isOpen()) throw failure(file.error(), "cannot create " + path.string());
+    file.setMode(kDefaultFileMode);
+    return file;
 }
 
 // Reads up to `size` bytes at `offset`; 0 at the end of the file.
-size_t readSome(int fd, char* out, size_t size, off_t offset) {
-    for (;;) {
-        const ssize_t n = ::pread(fd, out, size, offset);
-        if (n >= 0) return static_cast<size_t>(n);
-        if (errno != EINTR) throw lastError("cannot read");
-    }
+size_t readSome(const NativeFile& file, char* out, size_t size, uint64_t offset) {
+    std::error_code error;
+    const long long n = file.readAt(out, size, offset, error);
+    if (n < 0) throw failure(error, "cannot read");
+    return static_cast<size_t>(n);
 }
 
 // Streams what `fill` gives into a temporary file beside `target` and renames it into place.
 template <typename Fill> void writeBeside(const fs::path& target, Fill&& fill) {
     const fs::path tmp = temporarySibling(target);
-    const int fd = createNew(tmp);
+    NativeFile file = createNew(tmp);
     try {
-        fill(fd);
-        if (::close(fd) != 0) {
-            ::unlink(tmp.c_str());
-            throw lastError("cannot write " + target.string());
-        }
+        fill(file);
+        if (!file.close()) throw failure(file.error(), "cannot write " + target.string());
     } catch (...) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
+        file.close();
+        removeQuietly(tmp);
         throw;
     }
-    if (::rename(tmp.c_str(), target.c_str()) != 0) {
-        const std::system_error error = lastError("cannot write " + target.string());
-        ::unlink(tmp.c_str());
-        throw error;
+    std::error_code ec;
+    fs::rename(tmp, target, ec);
+    if (ec) {
+        removeQuietly(tmp);
+        throw failure(ec, "cannot write " + target.string());
     }
 }
 
-void copyAll(int from, int to, const std::string& what) {
+void copyAll(const NativeFile& from, NativeFile& to, const std::string& what) {
     std::vector<char> buffer(kChunk);
-    off_t offset = 0;
+    uint64_t offset = 0;
     for (;;) {
         const size_t n = readSome(from, buffer.data(), buffer.size(), offset);
         if (n == 0) return;
-        if (!writeFully(to, {buffer.data(), n})) throw lastError("cannot write " + what);
-        offset += static_cast<off_t>(n);
+        if (!to.writeAll({buffer.data(), n})) throw failure(to.error(), "cannot write " + what);
+        offset += n;
     }
 }
 
@@ -93,45 +77,39 @@ StagedFile::StagedFile(const std::string& folder) {
     fs::create_directories(folder);
     // Named like every temporary file of the manager, so that the start-up removes what a killed run left.
     m_path = temporarySibling(fs::path(folder) / ".k4m-inflating");
-    m_fd = createNew(m_path);
+    m_file = createNew(m_path);
 }
 
 StagedFile::~StagedFile() {
-    if (m_fd >= 0) ::close(m_fd);
-    if (!m_path.empty()) ::unlink(m_path.c_str());
+    m_file.close();
+    if (!m_path.empty()) removeQuietly(m_path);
 }
 
 bool StagedFile::write(std::string_view bytes) {
-    if (m_fd < 0) return false;
-    if (writeFully(m_fd, bytes)) return true;
-    m_error = std::string("cannot write: ") + std::strerror(errno);
+    if (!m_file.isOpen()) return false;
+    if (m_file.writeAll(bytes)) return true;
+    m_error = "cannot write: " + m_file.error().message();
     return false;
 }
 
 bool StagedFile::finish() {
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) == 0) return true;
-    m_error = std::string("cannot write: ") + std::strerror(errno);
+    if (m_file.close()) return true;
+    m_error = "cannot write: " + m_file.error().message();
     return false;
 }
 
 void StagedFile::moveTo(const fs::path& target) {
-    if (::rename(m_path.c_str(), target.c_str()) == 0) {
+    std::error_code ec;
+    fs::rename(m_path, target, ec);
+    if (!ec) {
         m_path.clear();
         return;
     }
-    if (errno != EXDEV) throw lastError("cannot write " + target.string());
+    if (ec != std::errc::cross_device_link) throw failure(ec, "cannot write " + target.string());
     // A folder on the way is another file system: copy it over there first.
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) throw lastError("cannot read " + m_path.string());
-    try {
-        writeBeside(target, [&](int to) { copyAll(fd, to, target.string()); });
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    ::close(fd);
+    const NativeFile from = NativeFile::openForReading(m_path);
+    if (!from.isOpen()) throw failure(from.error(), "cannot read " + m_path.string());
+    writeBeside(target, [&](NativeFile& to) { copyAll(from, to, target.string()); });
 }
 
 fs::path placeInside(const std::string& folder, const std::string& relative) {
@@ -139,36 +117,30 @@ fs::path placeInside(const std::string& folder, const std::string& relative) {
     return prepareInside(folder, archiveEntryComponents(relative), false);
 }
 
-void copyIntoPlace(int fd, const fs::path& target) {
-    writeBeside(target, [&](int to) { copyAll(fd, to, target.string()); });
+void copyIntoPlace(const NativeFile& from, const fs::path& target) {
+    writeBeside(target, [&](NativeFile& to) { copyAll(from, to, target.string()); });
 }
 
 void writeMonoDerivative(const fs::path& source, const std::string& stagingFolder, const fs::path& target) {
-    const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (from < 0) throw lastError("cannot read " + source.string());
-    try {
-        StagedFile staged(stagingFolder);
-        std::vector<char> in(kChunk);
-        std::vector<char> out;
-        out.reserve(kChunk / 2 + 2);
-        off_t offset = 0;
-        for (;;) {
-            const size_t n = readSome(from, in.data(), in.size(), offset);
-            if (n == 0) break;
-            out.clear();
-            // Bytes 0-1 of every four are kept; the phase carries over from one piece to the next.
-            for (size_t i = 0; i < n; ++i)
-                if (((static_cast<uint64_t>(offset) + i) & 3) < 2) out.push_back(in[i]);
-            if (!staged.write({out.data(), out.size()})) throw lastError("cannot write " + target.string());
-            offset += static_cast<off_t>(n);
-        }
-        if (!staged.finish()) throw lastError("cannot write " + target.string());
-        staged.moveTo(target);
-    } catch (...) {
-        ::close(from);
-        throw;
+    const NativeFile from = NativeFile::openForReading(source);
+    if (!from.isOpen()) throw failure(from.error(), "cannot read " + source.string());
+    StagedFile staged(stagingFolder);
+    std::vector<char> in(kChunk);
+    std::vector<char> out;
+    out.reserve(kChunk / 2 + 2);
+    uint64_t offset = 0;
+    for (;;) {
+        const size_t n = readSome(from, in.data(), in.size(), offset);
+        if (n == 0) break;
+        out.clear();
+        // Bytes 0-1 of every four are kept; the phase carries over from one piece to the next.
+        for (size_t i = 0; i < n; ++i)
+            if (((offset + i) & 3) < 2) out.push_back(in[i]);
+        if (!staged.write({out.data(), out.size()})) throw failure(staged.systemError(), "cannot write " + target.string());
+        offset += n;
     }
-    ::close(from);
+    if (!staged.finish()) throw failure(staged.systemError(), "cannot write " + target.string());
+    staged.moveTo(target);
 }
 
 std::string monoDerivativePath(const std::string& path) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/native_file.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -22,13 +24,14 @@ public:
     // Closes the file; false when that failed.
     bool finish();
     const std::string& error() const { return m_error; }
+    std::error_code systemError() const { return m_file.error(); }
     // Renames the finished file to `target` (replacing a file or a link there, never writing through it); across
     // file systems it is copied beside the target first. Throws std::system_error.
     void moveTo(const std::filesystem::path& target);
 
 private:
     std::filesystem::path m_path;
-    int m_fd = -1;
+    NativeFile m_file;
     std::string m_error;
 };
 
@@ -37,9 +40,9 @@ private:
 // (std::filesystem::filesystem_error).
 std::filesystem::path placeInside(const std::string& folder, const std::string& relative);
 
-// Copies the whole open file `fd` to `target` by way of a temporary file beside it, renamed when complete.
+// Copies the whole open file `from` to `target` by way of a temporary file beside it, renamed when complete.
 // Throws std::system_error.
-void copyIntoPlace(int fd, const std::filesystem::path& target);
+void copyIntoPlace(const NativeFile& from, const std::filesystem::path& target);
 
 // Writes the first channel of the 16-bit two-channel sample file `source` to `target` (bytes 0-1, 4-5, 8-9 and
 // so on), streaming, by way of a StagedFile in `stagingFolder` (the destination folder, where the start-up finds

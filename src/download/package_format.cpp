@@ -3,23 +3,17 @@
 #include "core/text_decoding.h"
 #include "core/text_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace k4m {
 
 namespace {
 
 // Reads exactly `size` bytes at `offset`; false at an early end of the file.
-bool readAt(int fd, char* out, size_t size, int64_t offset) {
+bool readAt(const NativeFile& file, char* out, size_t size, int64_t offset) {
     while (size > 0) {
-        const ssize_t n = ::pread(fd, out, size, static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw PackageError(std::string("cannot read the package: ") + std::strerror(errno));
-        }
+        std::error_code error;
+        const long long n = file.readAt(out, size, static_cast<uint64_t>(offset), error);
+        if (n < 0) throw PackageError("cannot read the package: " + error.message());
         if (n == 0) return false;
         out += n;
         size -= static_cast<size_t>(n);
@@ -34,14 +28,14 @@ bool isSeparator(char c) {
 
 } // namespace
 
-PackageManifest readPackageManifest(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) throw PackageError(std::string("cannot read the package: ") + std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) throw PackageError("the package is not a regular file");
+PackageManifest readPackageManifest(NativeFile& file) {
+    const std::optional<NativeFileInfo> info = file.info();
+    if (!info) throw PackageError("cannot read the package: " + file.error().message());
+    if (!info->regular) throw PackageError("the package is not a regular file");
     PackageManifest manifest;
-    manifest.fileSize = st.st_size;
+    manifest.fileSize = static_cast<int64_t>(info->size);
     unsigned char length[4];
-    if (!readAt(fd, reinterpret_cast<char*>(length), 4, 0))
+    if (!readAt(file, reinterpret_cast<char*>(length), 4, 0))
         throw PackageError("the package is shorter than its manifest length");
     const auto n = static_cast<int32_t>(static_cast<uint32_t>(length[0]) | static_cast<uint32_t>(length[1]) << 8 |
                                         static_cast<uint32_t>(length[2]) << 16 | static_cast<uint32_t>(length[3]) << 24);
@@ -50,7 +44,7 @@ PackageManifest readPackageManifest(int fd) {
     if (4 + static_cast<int64_t>(n) > manifest.fileSize)
         throw PackageError("the manifest length " + std::to_string(n) + " reaches beyond the end of the package");
     std::string bytes(static_cast<size_t>(n), '\0');
-    if (!readAt(fd, bytes.data(), bytes.size(), 4)) throw PackageError("the package ended inside its manifest");
+    if (!readAt(file, bytes.data(), bytes.size(), 4)) throw PackageError("the package ended inside its manifest");
     manifest.payloadStart = 4 + static_cast<int64_t>(n);
     manifest.text = decodeText(bytes);
     return manifest;
@@ -69,8 +63,8 @@ bool ManifestLines::next(std::string_view& line) {
     return true;
 }
 
-PackageHeader readPackageHeader(int fd) {
-    PackageManifest manifest = readPackageManifest(fd);
+PackageHeader readPackageHeader(NativeFile& file) {
+    PackageManifest manifest = readPackageManifest(file);
     PackageHeader header;
     header.fileSize = manifest.fileSize;
     header.payloadStart = manifest.payloadStart;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/native_file.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -35,10 +37,10 @@ struct PackageManifest {
     std::string text;         // decoded to UTF-8
 };
 
-// Reads the length and the manifest of the open package file `fd` (from its start, with pread). Throws
+// Reads the length and the manifest of the open package `file` (from its start, the file's place left alone). Throws
 // PackageError when the file is shorter than 4 bytes, or the length is negative, larger than kMaxManifestBytes or
 // reaches beyond the end of the file, or the file cannot be read.
-PackageManifest readPackageManifest(int fd);
+PackageManifest readPackageManifest(NativeFile& file);
 
 // The lines of a manifest one at a time (at CR LF, LF or CR; a line break at the very end starts no line), so
 // that a manifest of very many short lines costs no more memory than its text.
@@ -59,7 +61,7 @@ struct PackageHeader {
 };
 
 // As readPackageManifest, with the manifest split into lines.
-PackageHeader readPackageHeader(int fd);
+PackageHeader readPackageHeader(NativeFile& file);
 
 // The manifest's lines from its bytes: a byte-order mark selects the encoding, otherwise UTF-8 when the bytes
 // are valid UTF-8, otherwise Windows-1252; lines end at CR LF, LF or CR.

@@ -8,17 +8,13 @@
 #include "download/package_format.h"
 #include "download/worker_shared.h"
 
-#include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <unistd.h>
 
 namespace k4m {
 
@@ -33,21 +29,13 @@ struct PackageFailure {
     std::string message;
 };
 
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const std::string& path)
-        // Non-blocking, so that a FIFO planted in the cache cannot hang the open; a regular file ignores it.
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
-        if (m_fd < 0) throw PackageFailure{"", "cannot open " + path + ": " + std::strerror(errno)};
-    }
-    ~ReadOnlyFile() { ::close(m_fd); }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
+// The package (or an installed file) for reading. It may be reached through a link; it never makes the open
+// wait, so a FIFO planted in the cache cannot hang the run.
+NativeFile openOrFail(const std::string& path) {
+    NativeFile file = NativeFile::openForReadingThroughLinks(path);
+    if (!file.isOpen()) throw PackageFailure{"", "cannot open " + path + ": " + file.error().message()};
+    return file;
+}
 
 // The result of inflating one entry, ready before the entry's turn comes.
 struct Inflated {
@@ -61,8 +49,8 @@ struct Inflated {
 // strictly in manifest order; only the window of planned lines is held, however long the manifest.
 class InflatePipeline {
 public:
-    InflatePipeline(int fd, EntryPlanner& planner, const InstallerTuning& tuning)
-        : m_fd(fd), m_planner(planner), m_ahead(static_cast<size_t>(std::max(1, tuning.entriesAhead))),
+    InflatePipeline(const NativeFile& package, EntryPlanner& planner, const InstallerTuning& tuning)
+        : m_package(package), m_planner(planner), m_ahead(static_cast<size_t>(std::max(1, tuning.entriesAhead))),
           m_inflater(tuning.inflater) {
         int threads = tuning.threads > 0 ? tuning.threads : static_cast<int>(std::thread::hardware_concurrency());
         threads = std::clamp(threads, 1, 16);
@@ -167,7 +155,7 @@ private:
             }
         }
         const InflateOutcome outcome = inflateEntry(
-            m_fd, e.offset, e.size, m_inflater,
+            m_package, e.offset, e.size, m_inflater,
             [&](std::string_view bytes) {
                 if (!result.file) return;
                 if (!result.file->write(bytes)) {
@@ -188,7 +176,7 @@ private:
         m_changed.notify_all();
     }
 
-    int m_fd;
+    const NativeFile& m_package;
     EntryPlanner& m_planner;
     size_t m_ahead;
     Inflater m_inflater;
@@ -219,21 +207,21 @@ public:
         m_host.log("Installing package [" + m_packagePath + "]");
         m_host.setLastAction("Initialize");
         try {
-            ReadOnlyFile package(m_packagePath);
+            NativeFile package = openOrFail(m_packagePath);
             if (m_slot.Target == "MACPL" || m_slot.Target == "MACAPP") {
-                storeArchive(package.fd());
+                storeArchive(package);
                 return true;
             }
             m_host.setLastAction("Check manifest");
             PackageManifest manifest;
             try {
-                manifest = readPackageManifest(package.fd());
+                manifest = readPackageManifest(package);
             } catch (const PackageError& e) {
                 throw PackageFailure{"", e.what()};
             }
             EntryPlanner planner(manifest.text, {m_slot, m_packageName, &m_targets, m_shared.createOffline.load(),
                                                  manifest.payloadStart, manifest.fileSize});
-            InflatePipeline pipeline(package.fd(), planner, m_tuning);
+            InflatePipeline pipeline(package, planner, m_tuning);
             while (const PlannedEntry* entry = pipeline.front()) {
                 installEntry(*entry, pipeline);
                 pipeline.popFront();
@@ -249,14 +237,14 @@ public:
     }
 
 private:
-    void storeArchive(int fd) {
+    void storeArchive(const NativeFile& package) {
         const bool plugins = m_slot.Target == "MACPL";
         m_host.log(plugins ? "Copying plugin archive" : "Copying APS archive");
         const std::string target =
             m_targets.productFolder + "/Installer/" + (plugins ? "kd4_plugins.zip" : "kd4_aps.zip");
         try {
             fs::create_directories(m_targets.productFolder + "/Installer");
-            copyIntoPlace(fd, target);
+            copyIntoPlace(package, target);
         } catch (const std::exception& e) {
             throw PackageFailure{target, e.what()};
         }
@@ -382,8 +370,7 @@ private:
             try {
                 if (f.folder.empty()) throw std::runtime_error("no folder");
                 fs::create_directories(f.folder);
-                ReadOnlyFile source(installed);
-                copyIntoPlace(source.fd(), target);
+                copyIntoPlace(openOrFail(installed), target);
             } catch (const std::exception&) {
                 m_host.log("Elevation needed for " + f.folder);
                 m_shared.elevationNeeded = true;

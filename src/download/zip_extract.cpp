@@ -3,10 +3,10 @@
 #include "core/archive_paths.h"
 #include "core/file_ops.h"
 #include "platform/atomic_file.h"
+#include "platform/native_file.h"
+#include "platform/utf8_path.h"
 
-#include <cstdio>
 #include <memory>
-#include <sys/stat.h>
 #include <vector>
 #include <zip.h>
 
@@ -27,7 +27,7 @@ using EntryHandle = std::unique_ptr<zip_file_t, EntryCloser>;
 
 ZipHandle openArchive(const fs::path& archive) {
     int error = 0;
-    zip_t* z = zip_open(archive.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    zip_t* z = zip_open(utf8Of(archive).c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
     if (z == nullptr) {
         zip_error_t e;
         zip_error_init_with_code(&e, error);
@@ -54,8 +54,8 @@ void writeEntry(zip_t* z, zip_uint64_t index, const fs::path& target, fs::perms 
     EntryHandle entry(zip_fopen_index(z, index, 0));
     if (!entry) throw ZipError(std::string("cannot read ") + zip_get_name(z, index, 0) + ": " + zip_strerror(z));
     const fs::path temporary = temporarySibling(target);
-    FILE* out = std::fopen(temporary.c_str(), "wbx");
-    if (out == nullptr) throw ZipError("cannot create " + temporary.string());
+    NativeFile out = NativeFile::createNew(temporary, mode);
+    if (!out.isOpen()) throw ZipError("cannot create " + temporary.string());
     std::vector<char> buffer(256 * 1024);
     bool ok = true;
     std::string problem;
@@ -67,15 +67,16 @@ void writeEntry(zip_t* z, zip_uint64_t index, const fs::path& target, fs::perms 
             break;
         }
         if (n == 0) break;
-        if (std::fwrite(buffer.data(), 1, static_cast<size_t>(n), out) != static_cast<size_t>(n)) {
+        if (!out.writeAll({buffer.data(), static_cast<size_t>(n)})) {
             ok = false;
             problem = "cannot write " + temporary.string();
             break;
         }
     }
-    ok = (std::fclose(out) == 0) && ok;
+    // The exact mode, whatever the umask took away.
+    ok = ok && out.setMode(mode);
+    ok = out.close() && ok;
     std::error_code ec;
-    if (ok) fs::permissions(temporary, mode, ec);
     if (ok) fs::rename(temporary, target, ec);
     if (!ok || ec) {
         fs::remove(temporary, ec);
@@ -87,16 +88,21 @@ bool isFolderEntry(const std::string& name) {
     return !name.empty() && (name.back() == '/' || name.back() == '\\');
 }
 
-const char* kindOf(mode_t type) {
+// The file types of a Unix mode, as an archive made on Unix stores them, whatever system reads it.
+constexpr zip_uint32_t kTypeMask = 0170000;
+constexpr zip_uint32_t kRegular = 0100000;
+constexpr zip_uint32_t kFolder = 0040000;
+
+const char* kindOf(zip_uint32_t type) {
     switch (type) {
-    case S_IFLNK:
+    case 0120000:
         return "a symbolic link";
-    case S_IFCHR:
-    case S_IFBLK:
+    case 0020000:
+    case 0060000:
         return "a device";
-    case S_IFIFO:
+    case 0010000:
         return "a pipe";
-    case S_IFSOCK:
+    case 0140000:
         return "a socket";
     default:
         return "an entry of unknown type";
@@ -116,8 +122,8 @@ void refuseSpecialEntries(zip_t* z) {
         if (zip_file_get_external_attributes(z, index, 0, &system, &attributes) != 0)
             throw ZipError(std::string("cannot read the attributes of an entry: ") + zip_strerror(z));
         if (system != ZIP_OPSYS_UNIX) continue;
-        const auto type = static_cast<mode_t>((attributes >> 16) & S_IFMT);
-        if (type == 0 || type == S_IFREG || type == S_IFDIR) continue;
+        const zip_uint32_t type = (attributes >> 16) & kTypeMask;
+        if (type == 0 || type == kRegular || type == kFolder) continue;
         const char* name = zip_get_name(z, index, 0);
         throw ZipError(std::string("the archive holds ") + kindOf(type) + " (" + (name != nullptr ? name : "?") +
                        "); only files and folders are extracted");

@@ -38,6 +38,9 @@ public:
 
     // An existing file, for reading.
     static NativeFile openForReading(const std::filesystem::path& path);
+    // An existing file, for reading, reached through a link at the name too (a package the user keeps
+    // elsewhere); still never waiting.
+    static NativeFile openForReadingThroughLinks(const std::filesystem::path& path);
     // A file that must not exist yet (a link at the name counts as existing), for writing, with `mode` as the
     // umask leaves it where the system keeps modes (setMode gives the exact mode).
     static NativeFile createNew(const std::filesystem::path& path, std::filesystem::perms mode);
@@ -55,6 +58,9 @@ public:
     std::optional<NativeFileInfo> info();
     // Up to `size` bytes from the current place; 0 at the end, -1 on an error.
     long long read(void* buffer, std::size_t size);
+    // Up to `size` bytes at `offset`, the current place left alone; 0 at the end, -1 on an error (`error` says
+    // why). Several threads may read one file at once.
+    long long readAt(void* buffer, std::size_t size, std::uint64_t offset, std::error_code& error) const;
     bool writeAll(std::string_view bytes);
     bool truncate(std::uint64_t size);
     bool setMode(std::filesystem::perms mode);

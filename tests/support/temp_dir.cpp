@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -13,11 +14,21 @@ namespace k4m::test {
 namespace fs = std::filesystem;
 
 TempDir::TempDir(const std::string& prefix) {
+#ifdef _WIN32
+    // No mkdtemp: a random name, made only if nobody has it yet.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+        const fs::path candidate = fs::temp_directory_path() / (prefix + "-" + std::to_string(random()));
+        if (fs::create_directory(candidate)) m_path = candidate;
+    }
+    if (m_path.empty()) throw std::runtime_error("cannot create a temporary folder");
+#else
     std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (::mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     m_path = buffer.data();
+#endif
 }
 
 TempDir::~TempDir() {
@@ -47,19 +58,39 @@ std::string readFile(const fs::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+namespace {
+
+void setVariable(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    ::_putenv_s(name.c_str(), value.c_str());
+#else
+    ::setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+void removeVariable(const std::string& name) {
+#ifdef _WIN32
+    ::_putenv_s(name.c_str(), ""); // an empty value removes it there
+#else
+    ::unsetenv(name.c_str());
+#endif
+}
+
+} // namespace
+
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
     if (const char* old = std::getenv(m_name.c_str())) {
         m_had = true;
         m_old = old;
     }
-    ::setenv(m_name.c_str(), value.c_str(), 1);
+    setVariable(m_name, value);
 }
 
 ScopedEnv::~ScopedEnv() {
     if (m_had)
-        ::setenv(m_name.c_str(), m_old.c_str(), 1);
+        setVariable(m_name, m_old);
     else
-        ::unsetenv(m_name.c_str());
+        removeVariable(m_name);
 }
 
 IsolatedHome::IsolatedHome()

@@ -74,9 +74,8 @@ protected:
     // exactly with the last stream.
     std::vector<ReadEntry> readBack(const fs::path& package, bool soundsOnly = false) {
         const std::string bytes = readFile(package);
-        const int fd = ::open(package.c_str(), O_RDONLY);
-        const PackageHeader header = readPackageHeader(fd);
-        ::close(fd);
+        NativeFile file = NativeFile::openForReading(package);
+        const PackageHeader header = readPackageHeader(file);
         std::vector<ReadEntry> entries;
         int64_t offset = header.payloadStart;
         for (const std::string& line : header.lines) {

@@ -9,18 +9,16 @@
 #include "download/package_installer.h"
 #include "download/worker_shared.h"
 #include "package_writer.h"
+#include "platform/native_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
@@ -72,20 +70,6 @@ bool soundsOnlyPackage(const std::string& path, const Arguments& a) {
     return a.options.count("--sounds-only") > 0 || fs::path(path).extension() == ".cxp3";
 }
 
-class File {
-public:
-    // Non-blocking, so that a pipe given as the package is refused instead of waiting for a writer; a regular file
-    // ignores it.
-    explicit File(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
-    ~File() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // Whether the installer reads payload bytes for this line.
 bool hasPayload(const std::string& line, bool soundsOnly) {
     if (soundsOnly && line.compare(0, k4m::kSoundsPrefix.size(), k4m::kSoundsPrefix) != 0) return false;
@@ -110,13 +94,13 @@ int build(const Arguments& a) {
 }
 
 // The manifest of the package; nullopt, with the reason printed, when it cannot be read.
-std::optional<k4m::PackageHeader> headerOf(const std::string& path, File& file) {
-    if (file.fd() < 0) {
-        std::fprintf(stderr, "k4pack: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+std::optional<k4m::PackageHeader> headerOf(const std::string& path, k4m::NativeFile& file) {
+    if (!file.isOpen()) {
+        std::fprintf(stderr, "k4pack: cannot open %s: %s\n", path.c_str(), file.error().message().c_str());
         return std::nullopt;
     }
     try {
-        return k4m::readPackageHeader(file.fd());
+        return k4m::readPackageHeader(file);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "k4pack: %s\n", e.what());
         return std::nullopt;
@@ -125,7 +109,8 @@ std::optional<k4m::PackageHeader> headerOf(const std::string& path, File& file) 
 
 int list(const Arguments& a) {
     if (a.positional.size() != 1) return usage();
-    File file(a.positional[0]);
+    // Opened without waiting, so that a pipe given as the package is refused instead of waiting for a writer.
+    k4m::NativeFile file = k4m::NativeFile::openForReadingThroughLinks(a.positional[0]);
     const std::optional<k4m::PackageHeader> read = headerOf(a.positional[0], file);
     if (!read) return 1;
     const k4m::PackageHeader& header = *read;
@@ -151,7 +136,7 @@ int list(const Arguments& a) {
 
 // Inflates `size` bytes at `offset` with zlib, in pieces; an error text, empty when the stream ends exactly there
 // with a correct check value.
-std::string checkStream(int fd, int64_t offset, int64_t size) {
+std::string checkStream(const k4m::NativeFile& file, int64_t offset, int64_t size) {
     z_stream z{};
     inflateInit(&z);
     std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, inflateEnd);
@@ -160,8 +145,11 @@ std::string checkStream(int fd, int64_t offset, int64_t size) {
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {
         if (left == 0) return "the stream is cut short";
-        const ssize_t n = ::pread(fd, in.data(), static_cast<size_t>(std::min<int64_t>(left, 256 * 1024)), offset);
-        if (n <= 0) return "the package ends inside the stream";
+        std::error_code error;
+        const long long n = file.readAt(in.data(), static_cast<size_t>(std::min<int64_t>(left, 256 * 1024)),
+                                        static_cast<uint64_t>(offset), error);
+        if (n < 0) return "cannot read the package: " + error.message();
+        if (n == 0) return "the package ends inside the stream";
         offset += n;
         left -= n;
         z.next_in = in.data();
@@ -180,7 +168,8 @@ std::string checkStream(int fd, int64_t offset, int64_t size) {
 
 int verify(const Arguments& a) {
     if (a.positional.size() != 1) return usage();
-    File file(a.positional[0]);
+    // Opened without waiting, so that a pipe given as the package is refused instead of waiting for a writer.
+    k4m::NativeFile file = k4m::NativeFile::openForReadingThroughLinks(a.positional[0]);
     const std::optional<k4m::PackageHeader> read = headerOf(a.positional[0], file);
     if (!read) return 1;
     const k4m::PackageHeader& header = *read;
@@ -202,7 +191,7 @@ int verify(const Arguments& a) {
             std::fprintf(stderr, "k4pack: %s: the stream reaches beyond the end of the package\n", line.c_str());
             return 1;
         }
-        if (const std::string error = checkStream(file.fd(), offset, *size); !error.empty()) {
+        if (const std::string error = checkStream(file, offset, *size); !error.empty()) {
             std::fprintf(stderr, "k4pack: %s: %s\n", line.c_str(), error.c_str());
             return 1;
         }

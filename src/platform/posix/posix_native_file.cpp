@@ -39,6 +39,12 @@ NativeFile NativeFile::openForReading(const std::filesystem::path& path) {
     return file;
 }
 
+NativeFile NativeFile::openForReadingThroughLinks(const std::filesystem::path& path) {
+    NativeFile file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.isOpen()) file.m_error = lastError();
+    return file;
+}
+
 NativeFile NativeFile::createNew(const std::filesystem::path& path, std::filesystem::perms mode) {
     NativeFile file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                            static_cast<mode_t>(mode)));
@@ -68,6 +74,16 @@ long long NativeFile::read(void* buffer, std::size_t size) {
         if (n >= 0) return n;
         if (errno == EINTR) continue;
         fail();
+        return -1;
+    }
+}
+
+long long NativeFile::readAt(void* buffer, std::size_t size, std::uint64_t offset, std::error_code& error) const {
+    for (;;) {
+        const ssize_t n = ::pread(fdOf(m_handle), buffer, size, static_cast<off_t>(offset));
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        error = lastError();
         return -1;
     }
 }

@@ -17,10 +17,10 @@ std::error_code lastError() {
 // Readers and writers of other processes are not locked out, and the file can be renamed or removed while open,
 // as on POSIX. A link (any reparse point) is opened as itself, never followed.
 // A folder opens too (so that it can be told apart), never for writing.
-HANDLE openHandle(const std::filesystem::path& path, DWORD access, DWORD disposition) {
+HANDLE openHandle(const std::filesystem::path& path, DWORD access, DWORD disposition,
+                  DWORD links = FILE_FLAG_OPEN_REPARSE_POINT) {
     return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         disposition,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                         disposition, FILE_ATTRIBUTE_NORMAL | links | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 } // namespace
@@ -40,6 +40,13 @@ bool NativeFile::fail() {
 
 NativeFile NativeFile::openForReading(const std::filesystem::path& path) {
     const HANDLE handle = openHandle(path, GENERIC_READ, OPEN_EXISTING);
+    NativeFile file(handle == INVALID_HANDLE_VALUE ? kClosed : reinterpret_cast<Handle>(handle));
+    if (!file.isOpen()) file.m_error = lastError();
+    return file;
+}
+
+NativeFile NativeFile::openForReadingThroughLinks(const std::filesystem::path& path) {
+    const HANDLE handle = openHandle(path, GENERIC_READ, OPEN_EXISTING, 0);
     NativeFile file(handle == INVALID_HANDLE_VALUE ? kClosed : reinterpret_cast<Handle>(handle));
     if (!file.isOpen()) file.m_error = lastError();
     return file;
@@ -80,6 +87,21 @@ long long NativeFile::read(void* buffer, std::size_t size) {
     if (!::ReadFile(handleOf(m_handle), buffer, want, &got, nullptr)) {
         if (::GetLastError() == ERROR_HANDLE_EOF || ::GetLastError() == ERROR_BROKEN_PIPE) return 0;
         fail();
+        return -1;
+    }
+    return got;
+}
+
+long long NativeFile::readAt(void* buffer, std::size_t size, std::uint64_t offset, std::error_code& error) const {
+    // A handle opened for waiting reads takes the place from the OVERLAPPED record and returns when done.
+    OVERLAPPED place{};
+    place.Offset = static_cast<DWORD>(offset);
+    place.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    if (!::ReadFile(handleOf(m_handle), buffer, want, &got, &place)) {
+        if (::GetLastError() == ERROR_HANDLE_EOF) return 0;
+        error = lastError();
         return -1;
     }
     return got;
