@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine64 wine ninja-build cmake googletest
-    dpkg-dev xvfb xauth xdotool x11-utils
+    dpkg-dev xvfb xauth xdotool x11-utils x11-apps python3 openssl
 )
 
 sudo=()

@@ -129,7 +129,7 @@ HttpsServer::~HttpsServer() {
 }
 
 std::string HttpsServer::base() const {
-    return "https://127.0.0.1:" + std::to_string(m_port);
+    return "https://" + m_hostName + ":" + std::to_string(m_port);
 }
 
 void HttpsServer::on(const std::string& path, Handler handler) {

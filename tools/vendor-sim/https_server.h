@@ -35,7 +35,10 @@ public:
     HttpsServer& operator=(const HttpsServer&) = delete;
 
     int port() const { return m_port; }
-    std::string base() const; // "https://127.0.0.1:<port>"
+    std::string base() const; // "https://127.0.0.1:<port>", or the name given below
+    // The name the server's addresses use instead of 127.0.0.1 ("localhost", which the certificate also
+    // names): some TLS clients match a server only by its DNS names.
+    void setHostName(std::string name) { m_hostName = std::move(name); }
     // The PEM file a client trusts to talk to this server.
     const std::string& caFile() const { return m_certificateFile; }
 
@@ -64,6 +67,7 @@ private:
     std::string m_keyFile;
     std::unique_ptr<httplib::SSLServer> m_server;
     int m_port = 0;
+    std::string m_hostName = "127.0.0.1";
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_listenEnded{false};

@@ -1,9 +1,11 @@
 // The vendor server simulator as a program, for the demo and for trying the manager by hand:
 //   vendor-sim [--make-demo DIR] [--demo-profile FILE]
-//   vendor-sim --content DIR [--port N] [--cert-dir DIR] [--server-ini FILE] [--latency MS] [--fault PATH=KNOB]...
+//   vendor-sim --content DIR [--port N] [--cert-dir DIR] [--server-ini FILE] [--latency MS] [--host-name NAME]
+//              [--fault PATH=KNOB]...
 // It serves DIR over HTTPS on 127.0.0.1 with a certificate made for the run, prints its address, writes a
 // server.ini for the manager when asked, and runs until it is interrupted. --latency holds every answer back
-// for MS milliseconds, as a distant server would. Fault knobs: see vendor_content.h.
+// for MS milliseconds, as a distant server would. --host-name localhost makes its addresses name the server
+// "localhost" (TLS clients that match only DNS names, such as Windows' own). Fault knobs: see vendor_content.h.
 #include "demo_content.h"
 #include "https_server.h"
 #include "vendor_content.h"
@@ -31,7 +33,7 @@ void onSignal(int) {
 int usage() {
     std::fprintf(stderr, "usage: vendor-sim [--make-demo DIR] [--demo-profile FILE]\n"
                          "       vendor-sim --content DIR [--port N] [--cert-dir DIR] [--server-ini FILE]"
-                         " [--latency MS] [--fault PATH=KNOB]...\n");
+                         " [--latency MS] [--host-name NAME] [--fault PATH=KNOB]...\n");
     return 2;
 }
 
@@ -45,7 +47,7 @@ bool parseLatency(std::string_view text, long& milliseconds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string content, certDir, serverIni, demo, demoProfile;
+    std::string content, certDir, serverIni, demo, demoProfile, hostName;
     int port = 0;
     long latencyMs = 0;
     std::vector<std::pair<std::string, std::string>> faults;
@@ -64,6 +66,8 @@ int main(int argc, char** argv) {
             certDir = argv[++i];
         else if (arg == "--server-ini" && hasValue)
             serverIni = argv[++i];
+        else if (arg == "--host-name" && hasValue)
+            hostName = argv[++i];
         else if (arg == "--latency" && hasValue) {
             if (!parseLatency(argv[++i], latencyMs)) return usage();
         } else if (arg == "--fault" && hasValue) {
@@ -97,6 +101,7 @@ int main(int argc, char** argv) {
     try {
         k4m::sim::HttpsServer server(certDir, port);
         server.setLatency(std::chrono::milliseconds(latencyMs));
+        if (!hostName.empty()) server.setHostName(hostName);
         server.fallback(k4m::sim::contentFolder(content, server.base()));
         for (const auto& [path, knob] : faults)
             server.on(path, k4m::sim::faultHandler(server, knob, content + path));
