@@ -32,7 +32,7 @@ fi
 
 mkdir -p "$build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DK4M_WINDOWS_PREFIX="$prefix" -DK4M_NATIVE_VENDOR_SIM="$sim" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK4M_WINDOWS_PREFIX="$prefix" -DK4M_NATIVE_VENDOR_SIM="$sim" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake > "$build/configure.log" 2>&1 || {
     cat "$build/configure.log"
     exit 1
@@ -46,4 +46,4 @@ wineserver -w 2> /dev/null || true # the old server is gone before the new one s
 wineserver -p
 wine wineboot > /dev/null 2>&1
 trap 'wineserver -k 2> /dev/null || true' EXIT
-(cd "$build" && ctest --no-label-summary --output-on-failure)
+(cd "$build" && ctest --no-label-summary --output-on-failure -j "$(nproc)")

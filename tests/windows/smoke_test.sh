@@ -13,6 +13,10 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 fail() {
     echo "FAILED: $*" >&2
     [ -f "${log:-}" ] && { echo "--- log.txt" >&2; cat "$log" >&2; }
+    # Where every thread of the running programs stands, for a program that stopped moving.
+    echo "--- threads" >&2
+    timeout 60 winedbg --command "bt all" < /dev/null 2>&1 |
+        awk '/^Backtracing for thread/ { show = /Kandoro4Manager/ } show' | head -400 >&2 || true
     exit 1
 }
 
