@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs every test; then builds and runs the suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the worker's tests under ThreadSanitizer.
+# Installs what is missing, builds and runs every test; then the worker's tests under ThreadSanitizer, the
+# Windows build with its tests under wine, and the suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
@@ -23,6 +24,10 @@ echo "== Worker tests with ThreadSanitizer"
 K4M_BUILD_TARGET=download_test bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DK4M_SANITIZE=thread \
     -DK4M_BUILD_GUI=OFF
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$here/tests/tsan.supp" ctest --no-label-summary --output-on-failure -j "$jobs" -L worker)
+
+echo "== Windows build and tests under wine"
+# The libraries come from the cache when this machine built them before; otherwise they are built first.
+bash scripts/build-windows.sh build-windows
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug "-DK4M_SANITIZE=address,undefined"

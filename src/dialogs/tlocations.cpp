@@ -3,6 +3,7 @@
 
 #include "core/ui/window_frame.h"
 #include "dialogs/select_folder.h"
+#include "platform/utf8_path.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -26,7 +27,7 @@ void setBox(QCheckBox* box, const BoxState& state) {
 
 bool pathExists(const std::string& path) {
     std::error_code ec;
-    return !path.empty() && std::filesystem::exists(path, ec);
+    return !path.empty() && std::filesystem::exists(pathFromUtf8(path), ec);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "core/text_util.h"
 #include "core/ui/busy_cursor.h"
 #include "core/ui/shown_text.h"
+#include "platform/utf8_path.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
@@ -107,7 +108,7 @@ void TformD::bConnectClick() {
         input.installBetas = InstallBetas;
         input.profile = Profile.get();
         input.globalSettings = &KMIni; // empty when the start-up checks fetched none
-        input.packageFolderToWrite = std::filesystem::path(Folders.dataFolder) / "Offline";
+        input.packageFolderToWrite = pathFromUtf8(Folders.dataFolder) / "Offline";
         input.packageFolderToRead = Folders.offlineFolder();
         input.serverMode = ServerMode;
         input.decimalSeparator = QLocale::system().decimalPoint().toStdString();

@@ -11,6 +11,7 @@
 #include "platform/atomic_file.h"
 #include "platform/leftover_files.h"
 #include "platform/user_folders.h"
+#include "platform/utf8_path.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -27,7 +28,7 @@ namespace {
 
 bool exists(const std::string& path) {
     std::error_code ec;
-    return !path.empty() && fs::exists(path, ec);
+    return !path.empty() && fs::exists(pathFromUtf8(path), ec);
 }
 
 } // namespace

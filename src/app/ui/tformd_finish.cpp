@@ -4,6 +4,7 @@
 #include "app/ui/tformd.h"
 #include "core/settings_keys.h"
 #include "core/text_util.h"
+#include "platform/utf8_path.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
@@ -65,7 +66,7 @@ void TformD::finishRun() {
 
 void TformD::runAaxTasks() {
     std::error_code ec;
-    if (!InstallAAX || Folders.proToolsFolder.empty() || !std::filesystem::is_directory(Folders.proToolsFolder, ec))
+    if (!InstallAAX || Folders.proToolsFolder.empty() || !std::filesystem::is_directory(pathFromUtf8(Folders.proToolsFolder), ec))
         return;
     write(*Profile, profile::AAX, joinPath(Folders.proToolsFolder, "Kandoro4.aaxplugin"));
     write(*Profile, profile::AAX_SK7, joinPath(Folders.proToolsFolder, "soundK7.aaxplugin"));

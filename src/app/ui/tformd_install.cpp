@@ -10,6 +10,7 @@
 #include "dialogs/tlicenseform.h"
 #include "download/install_targets.h"
 #include "platform/user_folders.h"
+#include "platform/utf8_path.h"
 
 #include <QEventLoop>
 #include <QGraphicsDropShadowEffect>
@@ -40,9 +41,9 @@ void TformD::bInstallClick() {
         Shared.appArchiveStored = false;
         // 2.-3. A data folder that is unknown, or named relative to wherever the program happens to run, is no
         // folder to write anything to.
-        const bool known = !Folders.dataFolder.empty() && fs::path(Folders.dataFolder).is_absolute();
+        const bool known = !Folders.dataFolder.empty() && pathFromUtf8(Folders.dataFolder).is_absolute();
         std::error_code ec;
-        if (known && !fs::exists(Folders.dataFolder, ec)) m_platform.createFolderOpenToEveryone(Folders.dataFolder);
+        if (known && !fs::exists(pathFromUtf8(Folders.dataFolder), ec)) m_platform.createFolderOpenToEveryone(Folders.dataFolder);
         const std::string cacheFolder = joinPath(Folders.dataFolder, "cache");
         if (known) createUserFolders(cacheFolder);
         // The offline package folder, under the same name Connect writes it (case matters here).

@@ -6,6 +6,7 @@
 #include "platform/folder_copy.h"
 #include "core/ui/shown_text.h"
 #include "dialogs/tlocations.h"
+#include "platform/utf8_path.h"
 
 #include <QEventLoop>
 #include <QGraphicsDropShadowEffect>
@@ -35,7 +36,8 @@ void TformD::changeModeActions(const OptionsChange& change, TLocations& dialog) 
 void TformD::copyDataFolder(const std::string& oldDataFolder, TLocations& dialog) {
     namespace fs = std::filesystem;
     // A folder without its root would be looked for wherever the program happens to run.
-    const bool sourceKnown = fs::path(oldDataFolder).is_absolute() && fs::path(Folders.dataFolder).is_absolute();
+    const bool sourceKnown =
+        pathFromUtf8(oldDataFolder).is_absolute() && pathFromUtf8(Folders.dataFolder).is_absolute();
     FolderCopyResult result;
     if (sourceKnown) {
         // A large library takes minutes: the copy runs beside the window, which keeps painting and shows how far
@@ -43,7 +45,7 @@ void TformD::copyDataFolder(const std::string& oldDataFolder, TLocations& dialog
         FolderCopyProgress progress;
         std::atomic<bool> done{false};
         std::thread copier([&] {
-            result = copyFolderContents(oldDataFolder, Folders.dataFolder, progress);
+            result = copyFolderContents(pathFromUtf8(oldDataFolder), pathFromUtf8(Folders.dataFolder), progress);
             done = true;
         });
         const auto show = [&] {

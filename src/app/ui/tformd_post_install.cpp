@@ -4,6 +4,7 @@
 #include "core/text_util.h"
 #include "core/ui/busy_cursor.h"
 #include "core/ui/shown_text.h"
+#include "platform/utf8_path.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -24,7 +25,7 @@ void TformD::CreateMenu() {
     // On a first installation the data folder did not exist when the window opened, so the copy the shortcut
     // starts could not be made then.
     std::error_code ec;
-    if (!std::filesystem::exists(joinPath(Folders.dataFolder, "Kandoro4Manager.exe"), ec)) copySelfIntoDataFolder();
+    if (!std::filesystem::exists(pathFromUtf8(joinPath(Folders.dataFolder, "Kandoro4Manager.exe")), ec)) copySelfIntoDataFolder();
     try {
         createMenu(m_platform, Folders.startMenuFolder, Folders.dataFolder);
     } catch (const std::exception& e) {

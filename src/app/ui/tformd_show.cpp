@@ -10,6 +10,7 @@
 #include "core/text_util.h"
 #include "core/ui/busy_cursor.h"
 #include "core/ui/shown_text.h"
+#include "platform/utf8_path.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
@@ -120,9 +121,10 @@ void TformD::copySelfIntoDataFolder() {
         if (Folders.dataFolder.empty()) return; // no folder to put it in, never the top of the file system
         // Before the first installation there is no data folder yet; the installation's end makes the copy.
         std::error_code ec;
-        if (!std::filesystem::is_directory(Folders.dataFolder, ec)) return;
+        if (!std::filesystem::is_directory(pathFromUtf8(Folders.dataFolder), ec)) return;
         const std::string copy = joinPath(Folders.dataFolder, "Kandoro4Manager.exe");
-        if (!CreateOffline && m_ownPath != copy) copyFileReplacing(m_ownPath, copy, kProgramFileMode);
+        if (!CreateOffline && m_ownPath != copy)
+            copyFileReplacing(pathFromUtf8(m_ownPath), pathFromUtf8(copy), kProgramFileMode);
     });
 }
 
@@ -165,7 +167,7 @@ bool TformD::offerUpdate() {
     const std::string fresh = joinPath(updateFolder, "Kandoro4Manager.exe");
     const std::string copy = joinPath(updateFolder, updateCopyName(CurVersion));
     std::error_code ec;
-    fs::rename(fresh, copy, ec);
+    fs::rename(pathFromUtf8(fresh), pathFromUtf8(copy), ec);
     if (ec || m_platform.launch(copy, std::nullopt, 0) < 0) {
         // Without a running update this manager stays: it tells the user and goes on starting.
         ModalPrompt(0, QStringLiteral("Error"),
