@@ -1,6 +1,7 @@
 #include "platform/leftover_files.h"
 
 #include "platform/native_file.h" // processGone
+#include "platform/utf8_path.h"
 
 #include <string>
 #include <string_view>
@@ -48,7 +49,7 @@ int removeLeftoverTemporaries(const fs::path& folder, bool partialDownloads) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::file_status status = it->symlink_status(ec);
         if (ec || status.type() != fs::file_type::regular) continue;
-        const std::string name = it->path().filename().string();
+        const std::string name = utf8Of(it->path().filename());
         const long pid = writerOf(name);
         const bool leftover = pid > 0 ? processGone(pid) : partialDownloads && endsWith(name, ".part");
         if (leftover && fs::remove(it->path(), ec)) ++removed;
