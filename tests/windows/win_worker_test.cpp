@@ -99,7 +99,10 @@ TEST_F(WinWorkerTest, TextAndPackageComeOverTlsAndThePackageIsInstalledUnderAFol
     HostRecord host;
     ASSERT_TRUE(k4m::installPackage(k4m::utf8Of(package), {"MAIN", "BRUSH", false}, shared, host));
     EXPECT_TRUE(host.errors.empty());
-    EXPECT_EQ(fs::file_size(folder / "Kandoro4" / "data" / "styles" / "brush_styles.sty"), 2040u);
+    // The demo's styles file: the product's name and version line, then 2000 bytes.
+    const std::string styles = readFile(folder / "Kandoro4" / "data" / "styles" / "brush_styles.sty");
+    EXPECT_EQ(styles.rfind("Brush Kit Styles, version 5\r\n", 0), 0u);
+    EXPECT_EQ(styles.size(), 29u + 2000u);
     EXPECT_TRUE(fs::is_regular_file(folder / "Kandoro4" / "data" / "players" / "brush_styles.ply"));
     // Nothing lands under a name mangled through the system's code page.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
