@@ -3,6 +3,7 @@
 #include "platform/native_file.h" // processGone
 #include "platform/utf8_path.h"
 
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -35,7 +36,11 @@ long writerOf(std::string name) {
             const size_t pidDot = name.rfind('.', counterDot - 1);
             if (pidDot == std::string::npos || pidDot == 0) return 0;
             const std::string pid = name.substr(pidDot + 1, counterDot - pidDot - 1);
-            return allDigits(pid) ? std::stol(pid) : 0;
+            if (!allDigits(pid)) return 0;
+            // Ten digits may exceed a long (32 bits on Windows): such a number is no process of this system.
+            const unsigned long long number = std::stoull(pid);
+            if (number > static_cast<unsigned long long>(std::numeric_limits<long>::max())) return 0;
+            return static_cast<long>(number);
         }
     }
     return 0;
