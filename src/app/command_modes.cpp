@@ -5,6 +5,7 @@
 #include "core/ini_file.h"
 #include "core/settings_keys.h"
 #include "core/text_util.h"
+#include "platform/utf8_path.h"
 
 #include <filesystem>
 
@@ -52,7 +53,7 @@ bool acceptableTarget(const std::string& target, const Binary& binary) {
 }
 
 IniFile loadProfile(const Platform& platform) {
-    IniFile ini(profilePathOf(platform.commonAppDataFolder()));
+    IniFile ini(pathFromUtf8(profilePathOf(platform.commonAppDataFolder())));
     if (!ini.path().empty()) ini.load();
     return ini;
 }
@@ -61,35 +62,37 @@ IniFile loadProfile(const Platform& platform) {
 void copyBinary(Platform& platform, const IniFile& ini, const std::string& productFolder, const FormatBlock& block,
                 const Binary& binary) {
     const std::string target = read(ini, binary.targetKey);
+    const fs::path targetPath = pathFromUtf8(target);
     const std::string parent = parentFolder(target);
     if (parent.empty())
-        throw fs::filesystem_error("no target folder", target, std::make_error_code(std::errc::invalid_argument));
-    if (!acceptableTarget(target, binary) || isSymlink(target)) return;
+        throw fs::filesystem_error("no target folder", targetPath, std::make_error_code(std::errc::invalid_argument));
+    if (!acceptableTarget(target, binary) || isSymlink(targetPath)) return;
 
-    fs::create_directories(parent);
-    const fs::path source = fs::path(productFolder) / "bin" / block.stagingFolder / binary.fileName;
+    fs::create_directories(pathFromUtf8(parent));
+    const fs::path source = pathFromUtf8(productFolder) / "bin" / block.stagingFolder / binary.fileName;
     if (binary.kind == Kind::File) {
         if (!fs::is_regular_file(source))
             throw fs::filesystem_error("missing source", source,
                                        std::make_error_code(std::errc::no_such_file_or_directory));
-        copyFileReplacing(source, target);
+        copyFileReplacing(source, targetPath);
     } else {
         if (!fs::is_directory(source))
             throw fs::filesystem_error("missing source", source,
                                        std::make_error_code(std::errc::no_such_file_or_directory));
-        copyTree(source, target);
+        copyTree(source, targetPath);
         platform.runSystemAttributeCommand(std::string("+S ") + binary.fileName, platform.proToolsPluginFolder());
     }
 }
 
 void deleteBinary(Platform& platform, const IniFile& ini, const Binary& binary) {
     const std::string target = read(ini, binary.targetKey);
-    if (target == kMissing || !acceptableTarget(target, binary) || isSymlink(target)) return;
+    const fs::path targetPath = pathFromUtf8(target);
+    if (target == kMissing || !acceptableTarget(target, binary) || isSymlink(targetPath)) return;
     if (binary.kind == Kind::File) {
-        if (fs::is_regular_file(target)) fs::remove(target);
-    } else if (fs::is_directory(target)) {
+        if (fs::is_regular_file(targetPath)) fs::remove(targetPath);
+    } else if (fs::is_directory(targetPath)) {
         platform.runSystemAttributeCommand("-S \"" + target + "\"", "");
-        removeTree(target);
+        removeTree(targetPath);
     }
 }
 
@@ -142,7 +145,8 @@ int runDeleteMode(Platform& platform, const std::vector<std::string>& arguments)
         if (all) {
             const std::string productFolder = productFolderOf(platform.commonAppDataFolder());
             try {
-                if (!productFolder.empty() && !isSymlink(productFolder)) removeTree(productFolder);
+                const fs::path folder = pathFromUtf8(productFolder);
+                if (!productFolder.empty() && !isSymlink(folder)) removeTree(folder);
             } catch (const std::exception& e) {
                 // The product folder's removal is guarded on its own; only missing rights are worth a retry.
                 refused = refusedForLackOfRights(e);

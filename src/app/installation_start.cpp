@@ -3,6 +3,7 @@
 #include "core/settings_keys.h"
 #include "core/text_file.h"
 #include "core/text_util.h"
+#include "platform/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -38,7 +39,7 @@ bool HostsWarning::mustAsk(bool newInstallation, bool hostsClosed, const std::ve
 }
 
 bool dataFolderWritable(const std::string& cacheFolder) {
-    const fs::path test = fs::path(cacheFolder) / "test.txt";
+    const fs::path test = pathFromUtf8(cacheFolder) / "test.txt";
     try {
         SaveString("TEST", test);
     } catch (const std::exception&) {

@@ -1,6 +1,7 @@
 #include "app/options_change.h"
 
 #include "core/text_util.h"
+#include "platform/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,12 +12,12 @@ namespace {
 
 bool fileExists(const std::string& folder, const char* name) {
     std::error_code ec;
-    return !folder.empty() && std::filesystem::exists(joinPath(folder, name), ec);
+    return !folder.empty() && std::filesystem::exists(pathFromUtf8(joinPath(folder, name)), ec);
 }
 
 bool folderExists(const std::string& folder, const char* name) {
     std::error_code ec;
-    return !folder.empty() && std::filesystem::is_directory(joinPath(folder, name), ec);
+    return !folder.empty() && std::filesystem::is_directory(pathFromUtf8(joinPath(folder, name)), ec);
 }
 
 constexpr const char* kVstBinary = "kandoro4.dll";

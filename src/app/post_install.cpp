@@ -1,6 +1,7 @@
 #include "app/post_install.h"
 
 #include "core/server_requests.h"
+#include "platform/utf8_path.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -27,13 +28,13 @@ RuntimeCheck checkRuntime(const Platform& platform, const RedistributableSetting
 }
 
 std::string menuFolder(const std::string& startMenuFolder) {
-    return (fs::path(startMenuFolder) / "Kandoro4").string();
+    return utf8Of(pathFromUtf8(startMenuFolder) / "Kandoro4");
 }
 
 void removeMenu(const std::string& startMenuFolder) {
     // A start menu that is unknown has no folder of ours: never remove a "Kandoro4" relative to somewhere else.
     if (startMenuFolder.empty()) return;
-    const fs::path folder = menuFolder(startMenuFolder);
+    const fs::path folder = pathFromUtf8(menuFolder(startMenuFolder));
     if (fs::exists(fs::symlink_status(folder))) fs::remove_all(folder);
 }
 
@@ -45,11 +46,11 @@ void createMenu(Platform& platform, const std::string& startMenuFolder, const st
     }
     if (startMenuFolder.empty()) throw std::runtime_error("The start menu folder is unknown.");
     const std::string folder = menuFolder(startMenuFolder);
-    fs::create_directories(folder);
-    const fs::path target = fs::path(dataFolder) / "Kandoro4Manager.exe";
-    const ShellLink link{"Description ...", target.string(), target.parent_path().string()};
+    fs::create_directories(pathFromUtf8(folder));
+    const fs::path target = pathFromUtf8(dataFolder) / "Kandoro4Manager.exe";
+    const ShellLink link{"Description ...", utf8Of(target), utf8Of(target.parent_path())};
     const std::string linkPath = platform.shellLinkPath(folder, "Kandoro 4 Manager.lnk");
-    if (!fs::exists(fs::symlink_status(linkPath))) platform.createShellLink(link, linkPath);
+    if (!fs::exists(fs::symlink_status(pathFromUtf8(linkPath)))) platform.createShellLink(link, linkPath);
 }
 
 } // namespace k4m

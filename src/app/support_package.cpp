@@ -45,17 +45,18 @@ bool addFile(zip_t* archive, const fs::path& file, const std::string& name, std:
 std::string buildSupportZip(const std::string& profilePath, const std::vector<std::string>& logLines,
                             const std::string& productFolder) {
     if (profilePath.empty()) throw std::runtime_error("The manager's folder is unknown.");
-    const fs::path folder = fs::path(profilePath).parent_path();
-    const fs::path zipPath = supportZipPath(profilePath);
+    const fs::path profile = pathFromUtf8(profilePath);
+    const fs::path folder = profile.parent_path();
+    const fs::path zipPath = pathFromUtf8(supportZipPath(profilePath));
     // Made anew: an older archive (or a link planted in its place) goes first.
     std::error_code ec;
     fs::remove(zipPath, ec);
     int error = 0;
     zip_t* archive = zip_open(utf8Of(zipPath).c_str(), ZIP_CREATE | ZIP_TRUNCATE | ZIP_EXCL, &error);
-    if (archive == nullptr) throw std::runtime_error("cannot create " + zipPath.string());
+    if (archive == nullptr) throw std::runtime_error("cannot create " + utf8Of(zipPath));
     std::list<std::string> kept; // the entries' bytes, alive until the archive is closed
 
-    addFile(archive, profilePath, "installer.ini", kept);
+    addFile(archive, profile, "installer.ini", kept);
     try {
         std::string text;
         for (const std::string& line : logLines)
@@ -67,24 +68,25 @@ std::string buildSupportZip(const std::string& profilePath, const std::vector<st
     }
     if (!productFolder.empty()) {
         std::vector<fs::path> logs;
-        for (const auto& entry : fs::directory_iterator(fs::path(productFolder) / "logs", ec)) {
-            const std::string name = entry.path().filename().string();
+        const fs::path product = pathFromUtf8(productFolder);
+        for (const auto& entry : fs::directory_iterator(product / "logs", ec)) {
+            const std::string name = utf8Of(entry.path().filename());
             if (name.size() > 4 && toLowerAscii(name.substr(name.size() - 4)) == ".txt") logs.push_back(entry.path());
         }
         for (const fs::path& log : logs)
-            addFile(archive, log, log.filename().string(), kept);
-        addFile(archive, fs::path(productFolder) / "kandoro4.ini", "kandoro4.ini", kept);
+            addFile(archive, log, utf8Of(log.filename()), kept);
+        addFile(archive, product / "kandoro4.ini", "kandoro4.ini", kept);
     }
     if (zip_close(archive) != 0) {
         const std::string message = zip_strerror(archive);
         zip_discard(archive);
-        throw std::runtime_error("cannot write " + zipPath.string() + ": " + message);
+        throw std::runtime_error("cannot write " + utf8Of(zipPath) + ": " + message);
     }
-    return zipPath.string();
+    return utf8Of(zipPath);
 }
 
 std::string supportZipPath(const std::string& profilePath) {
-    return (fs::path(profilePath).parent_path() / "support.zip").string();
+    return utf8Of(pathFromUtf8(profilePath).parent_path() / "support.zip");
 }
 
 std::string supportMailLink(const std::string& supportAddress) {

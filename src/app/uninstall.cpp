@@ -1,5 +1,6 @@
 #include "app/uninstall.h"
 
+#include "platform/utf8_path.h"
 #include <filesystem>
 
 namespace k4m {
@@ -8,9 +9,9 @@ namespace fs = std::filesystem;
 
 void removeUserData(const std::string& dataFolder, bool offlineMode) {
     // An unknown data folder is no folder to remove anything relative to.
-    if (dataFolder.empty() || !fs::path(dataFolder).is_absolute()) return;
+    fs::path data = pathFromUtf8(dataFolder);
+    if (dataFolder.empty() || !data.is_absolute()) return;
     // Without trailing separators and "." parts: after a link's name they make the system look through it.
-    fs::path data(dataFolder);
     while (data.has_relative_path() && (!data.has_filename() || data.filename() == "."))
         data = data.parent_path();
     std::error_code ec;

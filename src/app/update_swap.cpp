@@ -2,6 +2,7 @@
 
 #include "core/file_ops.h"
 #include "core/text_util.h"
+#include "platform/utf8_path.h"
 
 #include <filesystem>
 
@@ -19,9 +20,9 @@ std::string installUpdateCopy(const std::string& ownExecutablePath) {
     const std::string target = updateSwapTarget(ownExecutablePath);
     // Started again under the same name, the program would take itself for an update copy once more.
     if (target == ownExecutablePath)
-        throw fs::filesystem_error("the update copy is the program itself", target,
+        throw fs::filesystem_error("the update copy is the program itself", pathFromUtf8(target),
                                    std::make_error_code(std::errc::invalid_argument));
-    copyFileReplacing(ownExecutablePath, target, kProgramFileMode);
+    copyFileReplacing(pathFromUtf8(ownExecutablePath), pathFromUtf8(target), kProgramFileMode);
     return target;
 }
 

@@ -3,6 +3,7 @@
 #include "core/text_file.h"
 #include "core/text_util.h"
 #include "platform/atomic_file.h"
+#include "platform/utf8_path.h"
 
 #include <cerrno>
 #include <stdexcept>
@@ -23,7 +24,7 @@ bool OfflinePackage::isPlainFileStem(const std::string& name) {
 void OfflinePackage::refuseLinkedFolder() const {
     if (isSymlink(m_folder))
         throw std::system_error(ELOOP, std::generic_category(),
-                                "refusing to write into " + m_folder.string() + ", a symbolic link");
+                                "refusing to write into " + utf8Of(m_folder) + ", a symbolic link");
 }
 
 void OfflinePackage::create() const {
@@ -33,7 +34,7 @@ void OfflinePackage::create() const {
 
 std::filesystem::path OfflinePackage::fileToWrite(const std::string& name) const {
     refuseLinkedFolder();
-    return m_folder / name;
+    return m_folder / pathFromUtf8(name);
 }
 
 void OfflinePackage::saveKey(const std::string& key) const {
@@ -59,7 +60,7 @@ void OfflinePackage::saveManifest(const std::string& manifestId, const std::stri
 
 std::string OfflinePackage::loadManifest(const std::string& manifestId) const {
     if (!isPlainFileStem(manifestId)) return {};
-    return LoadString(m_folder / (manifestId + ".dat"));
+    return LoadString(m_folder / pathFromUtf8(manifestId + ".dat"));
 }
 
 } // namespace k4m

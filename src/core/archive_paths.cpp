@@ -1,5 +1,7 @@
 #include "core/archive_paths.h"
 
+#include "platform/utf8_path.h"
+
 namespace k4m {
 
 namespace fs = std::filesystem;
@@ -31,11 +33,11 @@ fs::path prepareInside(const fs::path& root, const std::vector<std::string>& com
     fs::path place = root;
     const size_t folders = isFolder ? components.size() : components.size() - 1;
     for (size_t i = 0; i < components.size(); ++i) {
-        place /= components[i];
+        place /= pathFromUtf8(components[i]);
         if (i >= folders) break;
         const fs::file_status status = fs::symlink_status(place);
         if (status.type() == fs::file_type::symlink)
-            throw UnsafeEntryName("a link on the way out of the folder: " + place.string());
+            throw UnsafeEntryName("a link on the way out of the folder: " + utf8Of(place));
         if (status.type() == fs::file_type::not_found)
             fs::create_directory(place);
         else if (status.type() != fs::file_type::directory)

@@ -2,6 +2,7 @@
 
 #include "core/text_decoding.h"
 #include "core/text_util.h"
+#include "platform/utf8_path.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -113,7 +114,7 @@ bool IniFile::load() {
     bytes.reset();
     if (!parse(text)) {
         const std::system_error error(EFBIG, std::generic_category(),
-                                      d.path.string() + " has more than " + std::to_string(kMaxEntries) +
+                                      utf8Of(d.path) + " has more than " + std::to_string(kMaxEntries) +
                                           " entries and section headers");
         refuse(error.what());
         throw error;

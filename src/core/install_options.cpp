@@ -2,6 +2,7 @@
 
 #include "core/settings_keys.h"
 #include "core/text_util.h"
+#include "platform/utf8_path.h"
 
 #include <filesystem>
 
@@ -27,7 +28,7 @@ int choiceOf(bool install) {
 
 bool isFolder(const std::string& path) {
     std::error_code ec;
-    return fs::is_directory(path, ec);
+    return fs::is_directory(pathFromUtf8(path), ec);
 }
 
 // Whether the profile holds `path` as it is: its values are single lines without blanks around them, so a folder
@@ -39,7 +40,7 @@ bool storableAsIs(const std::string& path) {
 // The folder is there, or was created one level deep. A relative path never counts: it would depend on the
 // folder the manager was started from.
 bool folderReady(const std::string& path, Platform& platform) {
-    if (path.empty() || !fs::path(path).is_absolute() || !storableAsIs(path)) return false;
+    if (path.empty() || !pathFromUtf8(path).is_absolute() || !storableAsIs(path)) return false;
     if (isFolder(path)) return true;
     platform.createFolderOpenToEveryone(path);
     return isFolder(path);
@@ -143,7 +144,7 @@ void saveOptions(const OptionsEntries& e, const OptionsFacts& facts, IniFile& pr
     current.useKD3 = e.useKD3;
     current.installBetas = e.beta;
 
-    IniFile plugin(pluginSettingsPath);
+    IniFile plugin(pathFromUtf8(pluginSettingsPath));
     try {
         plugin.load();
     } catch (const std::exception&) {

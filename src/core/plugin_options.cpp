@@ -1,6 +1,7 @@
 #include "core/plugin_options.h"
 
 #include "core/settings_keys.h"
+#include "platform/utf8_path.h"
 
 #include <filesystem>
 
@@ -61,8 +62,8 @@ void writeTroubleshootingOptions(IniFile& ini, const PluginOptions& o) {
 
 void saveTroubleshootingOptions(const std::string& path, const PluginOptions& options) {
     std::error_code ec;
-    if (path.empty() || !std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return;
-    IniFile settings(path);
+    if (path.empty() || !std::filesystem::exists(std::filesystem::symlink_status(pathFromUtf8(path), ec))) return;
+    IniFile settings(pathFromUtf8(path));
     try {
         settings.load();
     } catch (const std::exception&) {

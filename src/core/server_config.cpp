@@ -2,6 +2,7 @@
 
 #include "core/ini_file.h"
 #include "core/text_util.h"
+#include "platform/utf8_path.h"
 
 namespace k4m {
 
@@ -32,7 +33,7 @@ void readSeconds(const IniFile& ini, const char* key, int& field, std::vector<st
 
 ServerConfig loadServerConfig(const std::string& path) {
     ServerConfig config;
-    IniFile ini(path);
+    IniFile ini(pathFromUtf8(path));
     try {
         ini.load();
     } catch (const std::exception& e) {

@@ -2,6 +2,7 @@
 
 #include "core/text_decoding.h"
 #include "platform/atomic_file.h"
+#include "platform/utf8_path.h"
 
 #include <cerrno>
 #include <fstream>
@@ -41,7 +42,7 @@ std::string readTextFile(const std::filesystem::path& path, bool* exists) {
         const bool there = std::filesystem::exists(path, ec);
         if (exists != nullptr) *exists = there;
         if (!there) return {};
-        throw std::system_error(errno ? errno : EIO, std::generic_category(), "cannot read " + path.string());
+        throw std::system_error(errno ? errno : EIO, std::generic_category(), "cannot read " + utf8Of(path));
     }
     if (exists != nullptr) *exists = true;
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

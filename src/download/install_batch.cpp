@@ -9,6 +9,7 @@
 #include "download/package_installer.h"
 #include "download/tcv_dl_thread.h"
 #include "platform/atomic_file.h"
+#include "platform/utf8_path.h"
 
 #include <charconv>
 #include <chrono>
@@ -97,7 +98,7 @@ private:
         const std::string local = joinPath(m_targets.cacheFolder, slot.dName + (slot.SoundsOnly ? ".cxp3" : ".cxp4"));
         const bool mayUseLocal = (!slot.NoCache && !m_shared.createOffline) || m_shared.offlineMode;
         std::error_code ec;
-        if (mayUseLocal && fs::exists(local, ec)) {
+        if (mayUseLocal && fs::exists(pathFromUtf8(local), ec)) {
             slot.dState = StateInstalling;
             if (install(local, slot)) {
                 slot.dState = StateCompleted;
@@ -140,12 +141,13 @@ private:
 
         // The installation start made the cache folder; one that went since is made again.
         std::error_code ec;
-        fs::create_directories(m_targets.cacheFolder, ec);
-        FileSink sink(local); // removes its partial file unless committed
+        fs::create_directories(pathFromUtf8(m_targets.cacheFolder), ec);
+        const fs::path target = pathFromUtf8(local);
+        FileSink sink(target); // removes its partial file unless committed
         std::optional<std::string> failure;
         try {
             // A cache that cannot be written is not worth a download.
-            if (!sink.ok()) throw HttpError("cannot write " + FileSink::partPath(local).string());
+            if (!sink.ok()) throw HttpError("cannot write " + utf8Of(FileSink::partPath(target)));
             m_worker.fetchInto(slot.URL, sink);
         } catch (const std::exception& e) {
             failure = e.what();
@@ -163,14 +165,14 @@ private:
 
         slot.dState = StateInstalling;
         if (!sink.finish()) {
-            fail(slot, "ERROR: cannot write " + FileSink::partPath(local).string() + " @ " + m_worker.LastAction.get());
+            fail(slot, "ERROR: cannot write " + utf8Of(FileSink::partPath(target)) + " @ " + m_worker.LastAction.get());
             return;
         }
         if (sink.size() < kSmallestPackageBytes) {
             slot.dState = StateFailed;
             m_worker.addError("Invalid download!");
             m_worker.logLine("Invalid download!");
-            saveErrorAnswer(FileSink::partPath(local));
+            saveErrorAnswer(FileSink::partPath(target));
             return;
         }
         m_worker.logLine("Elapsed: " + minutesText(m_worker.dldEnd - m_worker.dldStart, m_shared.decimalSeparator) +
@@ -213,8 +215,8 @@ private:
         if (m_targets.installerFolder.empty()) return;
         try {
             const std::optional<std::string> answer = readRegularFile(part, kSmallestPackageBytes);
-            fs::create_directories(m_targets.installerFolder);
-            writeFileAtomically(joinPath(m_targets.installerFolder, "error.txt"), answer.value_or(""));
+            fs::create_directories(pathFromUtf8(m_targets.installerFolder));
+            writeFileAtomically(pathFromUtf8(joinPath(m_targets.installerFolder, "error.txt")), answer.value_or(""));
         } catch (const std::exception& e) {
             m_worker.logLine(std::string("error.txt not saved: ") + e.what());
         }

@@ -3,6 +3,7 @@
 #include "core/archive_paths.h"
 #include "download/package_installer.h"
 #include "platform/atomic_file.h"
+#include "platform/utf8_path.h"
 
 #include <system_error>
 #include <vector>
@@ -27,7 +28,7 @@ void removeQuietly(const fs::path& path) {
 // A new file of mode 0644 that nobody else uses; never opened through a link.
 NativeFile createNew(const fs::path& path) {
     NativeFile file = NativeFile::createNew(path, kDefaultFileMode);
-    if (!file.isOpen()) throw failure(file.error(), "cannot create " + path.string());
+    if (!file.isOpen()) throw failure(file.error(), "cannot create " + utf8Of(path));
     file.setMode(kDefaultFileMode);
     return file;
 }
@@ -46,7 +47,7 @@ template <typename Fill> void writeBeside(const fs::path& target, Fill&& fill) {
     NativeFile file = createNew(tmp);
     try {
         fill(file);
-        if (!file.close()) throw failure(file.error(), "cannot write " + target.string());
+        if (!file.close()) throw failure(file.error(), "cannot write " + utf8Of(target));
     } catch (...) {
         file.close();
         removeQuietly(tmp);
@@ -56,7 +57,7 @@ template <typename Fill> void writeBeside(const fs::path& target, Fill&& fill) {
     fs::rename(tmp, target, ec);
     if (ec) {
         removeQuietly(tmp);
-        throw failure(ec, "cannot write " + target.string());
+        throw failure(ec, "cannot write " + utf8Of(target));
     }
 }
 
@@ -74,9 +75,10 @@ void copyAll(const NativeFile& from, NativeFile& to, const std::string& what) {
 } // namespace
 
 StagedFile::StagedFile(const std::string& folder) {
-    fs::create_directories(folder);
+    const fs::path place = pathFromUtf8(folder);
+    fs::create_directories(place);
     // Named like every temporary file of the manager, so that the start-up removes what a killed run left.
-    m_path = temporarySibling(fs::path(folder) / ".k4m-inflating");
+    m_path = temporarySibling(place / ".k4m-inflating");
     m_file = createNew(m_path);
 }
 
@@ -105,25 +107,26 @@ void StagedFile::moveTo(const fs::path& target) {
         m_path.clear();
         return;
     }
-    if (ec != std::errc::cross_device_link) throw failure(ec, "cannot write " + target.string());
+    if (ec != std::errc::cross_device_link) throw failure(ec, "cannot write " + utf8Of(target));
     // A folder on the way is another file system: copy it over there first.
     const NativeFile from = NativeFile::openForReading(m_path);
-    if (!from.isOpen()) throw failure(from.error(), "cannot read " + m_path.string());
-    writeBeside(target, [&](NativeFile& to) { copyAll(from, to, target.string()); });
+    if (!from.isOpen()) throw failure(from.error(), "cannot read " + utf8Of(m_path));
+    writeBeside(target, [&](NativeFile& to) { copyAll(from, to, utf8Of(target)); });
 }
 
 fs::path placeInside(const std::string& folder, const std::string& relative) {
-    fs::create_directories(folder);
-    return prepareInside(folder, archiveEntryComponents(relative), false);
+    const fs::path place = pathFromUtf8(folder);
+    fs::create_directories(place);
+    return prepareInside(place, archiveEntryComponents(relative), false);
 }
 
 void copyIntoPlace(const NativeFile& from, const fs::path& target) {
-    writeBeside(target, [&](NativeFile& to) { copyAll(from, to, target.string()); });
+    writeBeside(target, [&](NativeFile& to) { copyAll(from, to, utf8Of(target)); });
 }
 
 void writeMonoDerivative(const fs::path& source, const std::string& stagingFolder, const fs::path& target) {
     const NativeFile from = NativeFile::openForReading(source);
-    if (!from.isOpen()) throw failure(from.error(), "cannot read " + source.string());
+    if (!from.isOpen()) throw failure(from.error(), "cannot read " + utf8Of(source));
     StagedFile staged(stagingFolder);
     std::vector<char> in(kChunk);
     std::vector<char> out;
@@ -136,10 +139,11 @@ void writeMonoDerivative(const fs::path& source, const std::string& stagingFolde
         // Bytes 0-1 of every four are kept; the phase carries over from one piece to the next.
         for (size_t i = 0; i < n; ++i)
             if (((offset + i) & 3) < 2) out.push_back(in[i]);
-        if (!staged.write({out.data(), out.size()})) throw failure(staged.systemError(), "cannot write " + target.string());
+        if (!staged.write({out.data(), out.size()}))
+            throw failure(staged.systemError(), "cannot write " + utf8Of(target));
         offset += n;
     }
-    if (!staged.finish()) throw failure(staged.systemError(), "cannot write " + target.string());
+    if (!staged.finish()) throw failure(staged.systemError(), "cannot write " + utf8Of(target));
     staged.moveTo(target);
 }
 

@@ -7,6 +7,7 @@
 #include "download/installed_file.h"
 #include "download/package_format.h"
 #include "download/worker_shared.h"
+#include "platform/utf8_path.h"
 
 #include <condition_variable>
 #include <deque>
@@ -32,7 +33,7 @@ struct PackageFailure {
 // The package (or an installed file) for reading. It may be reached through a link; it never makes the open
 // wait, so a FIFO planted in the cache cannot hang the run.
 NativeFile openOrFail(const std::string& path) {
-    NativeFile file = NativeFile::openForReadingThroughLinks(path);
+    NativeFile file = NativeFile::openForReadingThroughLinks(pathFromUtf8(path));
     if (!file.isOpen()) throw PackageFailure{"", "cannot open " + path + ": " + file.error().message()};
     return file;
 }
@@ -192,7 +193,7 @@ private:
 };
 
 std::string fileNameOf(const std::string& path) {
-    return fs::path(path).filename().string();
+    return utf8Of(pathFromUtf8(path).filename());
 }
 
 class Installation {
@@ -243,8 +244,8 @@ private:
         const std::string target =
             m_targets.productFolder + "/Installer/" + (plugins ? "kd4_plugins.zip" : "kd4_aps.zip");
         try {
-            fs::create_directories(m_targets.productFolder + "/Installer");
-            copyIntoPlace(package, target);
+            fs::create_directories(pathFromUtf8(m_targets.productFolder + "/Installer"));
+            copyIntoPlace(package, pathFromUtf8(target));
         } catch (const std::exception& e) {
             throw PackageFailure{target, e.what()};
         }
@@ -303,7 +304,7 @@ private:
         std::string refusal = inflated.writeError;
         if (refusal.empty()) {
             try {
-                inflated.file->moveTo(withLowerCaseExtension(place.string()));
+                inflated.file->moveTo(pathFromUtf8(withLowerCaseExtension(utf8Of(place))));
             } catch (const std::exception& ex) {
                 refusal = ex.what();
             }
@@ -340,7 +341,7 @@ private:
         std::error_code ec;
         if (fs::symlink_status(place, ec).type() != fs::file_type::not_found) return;
         m_host.log("Extracting " + fileNameOf(e.fullPath) + "...");
-        writeMonoDerivative(e.fullPath, e.folder, place);
+        writeMonoDerivative(pathFromUtf8(e.fullPath), e.folder, place);
     }
 
     void copyPlugin(const std::string& installed, const std::string& fileName, const TextKey& key64,
@@ -369,8 +370,8 @@ private:
             }
             try {
                 if (f.folder.empty()) throw std::runtime_error("no folder");
-                fs::create_directories(f.folder);
-                copyIntoPlace(openOrFail(installed), target);
+                fs::create_directories(pathFromUtf8(f.folder));
+                copyIntoPlace(openOrFail(installed), pathFromUtf8(target));
             } catch (const std::exception&) {
                 m_host.log("Elevation needed for " + f.folder);
                 m_shared.elevationNeeded = true;

@@ -6,6 +6,7 @@
 #include "download/text_answer.h"
 #include "download/zip_extract.h"
 #include "platform/atomic_file.h"
+#include "platform/utf8_path.h"
 
 #include <chrono>
 #include <cmath>
@@ -169,7 +170,7 @@ void TcvDLThread::onProgress(int64_t announced, int64_t received) {
 }
 
 bool TcvDLThread::fetchToFile(const std::string& url, const std::string& file) {
-    FileSink sink(file);
+    FileSink sink(pathFromUtf8(file));
     if (!sink.ok()) return false;
     fetchInto(url, sink);
     return sink.commit();
@@ -198,12 +199,12 @@ void TcvDLThread::fileCommand(int code) {
     } else {
         // The archive goes to a temporary file inside the target folder and is extracted from there, so
         // memory stays small whatever its size.
-        const fs::path folder = dldStore;
+        const fs::path folder = pathFromUtf8(dldStore);
         std::error_code ec;
         const bool created = fs::create_directories(folder, ec);
         const fs::path archive = temporarySibling(folder / ".k4m-archive");
         try {
-            if (ec || !fetchToFile(dldURL, archive.string())) {
+            if (ec || !fetchToFile(dldURL, utf8Of(archive))) {
                 dldOK = false;
             } else {
                 try {

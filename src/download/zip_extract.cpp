@@ -55,7 +55,7 @@ void writeEntry(zip_t* z, zip_uint64_t index, const fs::path& target, fs::perms 
     if (!entry) throw ZipError(std::string("cannot read ") + zip_get_name(z, index, 0) + ": " + zip_strerror(z));
     const fs::path temporary = temporarySibling(target);
     NativeFile out = NativeFile::createNew(temporary, mode);
-    if (!out.isOpen()) throw ZipError("cannot create " + temporary.string());
+    if (!out.isOpen()) throw ZipError("cannot create " + utf8Of(temporary));
     std::vector<char> buffer(256 * 1024);
     bool ok = true;
     std::string problem;
@@ -69,7 +69,7 @@ void writeEntry(zip_t* z, zip_uint64_t index, const fs::path& target, fs::perms 
         if (n == 0) break;
         if (!out.writeAll({buffer.data(), static_cast<size_t>(n)})) {
             ok = false;
-            problem = "cannot write " + temporary.string();
+            problem = "cannot write " + utf8Of(temporary);
             break;
         }
     }
@@ -80,7 +80,7 @@ void writeEntry(zip_t* z, zip_uint64_t index, const fs::path& target, fs::perms 
     if (ok) fs::rename(temporary, target, ec);
     if (!ok || ec) {
         fs::remove(temporary, ec);
-        throw ZipError(problem.empty() ? "cannot store " + target.string() : problem);
+        throw ZipError(problem.empty() ? "cannot store " + utf8Of(target) : problem);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include "platform/native_file.h"
+#include "platform/utf8_path.h"
 
 #include <atomic>
 #include <cerrno>
@@ -37,12 +38,12 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     // Without a name the temporary file would land in whatever folder happens to be current.
     if (path.empty()) throw errorOf(ENOENT, "no file name to write to");
     // A link planted after this check is still never written through: the rename replaces the link itself.
-    if (isSymlink(path)) throw errorOf(ELOOP, "refusing to replace the symbolic link " + path.string());
+    if (isSymlink(path)) throw errorOf(ELOOP, "refusing to replace the symbolic link " + utf8Of(path));
     const std::filesystem::path tmp = temporarySibling(path);
     NativeFile file = NativeFile::createNew(tmp, mode);
-    if (!file.isOpen()) throw errorOf(file, "cannot create " + tmp.string());
+    if (!file.isOpen()) throw errorOf(file, "cannot create " + utf8Of(tmp));
     const auto failed = [&](const std::string& what) {
-        const auto error = errorOf(file, what + tmp.string());
+        const auto error = errorOf(file, what + utf8Of(tmp));
         file.close();
         removeQuietly(tmp);
         return error;
@@ -56,7 +57,7 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     std::filesystem::rename(tmp, path, ec);
     if (ec) {
         removeQuietly(tmp);
-        throw std::system_error(ec, "cannot replace " + path.string());
+        throw std::system_error(ec, "cannot replace " + utf8Of(path));
     }
 }
 
@@ -66,17 +67,17 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& path, st
     NativeFile file = NativeFile::openForReading(path);
     if (!file.isOpen()) {
         if (file.missing()) return std::nullopt;
-        if (isSymlink(path)) throw errorOf(ELOOP, path.string() + " is a symbolic link");
-        throw errorOf(file, "cannot open " + path.string());
+        if (isSymlink(path)) throw errorOf(ELOOP, utf8Of(path) + " is a symbolic link");
+        throw errorOf(file, "cannot open " + utf8Of(path));
     }
     const auto info = file.info();
-    if (!info) throw errorOf(file, "cannot examine " + path.string());
+    if (!info) throw errorOf(file, "cannot examine " + utf8Of(path));
     // Where a link opens as itself, it is told by what it is.
     if (!info->directory && !info->regular && isSymlink(path))
-        throw errorOf(ELOOP, path.string() + " is a symbolic link");
-    if (info->directory) throw errorOf(EISDIR, path.string() + " is a folder");
-    if (!info->regular) throw errorOf(EINVAL, path.string() + " is not a regular file");
-    const std::string tooLarge = path.string() + " is too large (more than " + std::to_string(maxBytes) + " bytes)";
+        throw errorOf(ELOOP, utf8Of(path) + " is a symbolic link");
+    if (info->directory) throw errorOf(EISDIR, utf8Of(path) + " is a folder");
+    if (!info->regular) throw errorOf(EINVAL, utf8Of(path) + " is not a regular file");
+    const std::string tooLarge = utf8Of(path) + " is too large (more than " + std::to_string(maxBytes) + " bytes)";
     if (info->size > maxBytes) throw errorOf(EFBIG, tooLarge);
 
     std::string bytes;
@@ -84,7 +85,7 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& path, st
     char buffer[64 * 1024];
     for (;;) {
         const long long n = file.read(buffer, sizeof buffer);
-        if (n < 0) throw errorOf(file, "cannot read " + path.string());
+        if (n < 0) throw errorOf(file, "cannot read " + utf8Of(path));
         if (n == 0) break;
         // The file may grow while it is read.
         if (bytes.size() + static_cast<size_t>(n) > maxBytes) throw errorOf(EFBIG, tooLarge);

@@ -1,7 +1,9 @@
 #include "platform/leftover_files.h"
 
 #include "platform/native_file.h" // processGone
+#include "platform/utf8_path.h"
 
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -34,7 +36,11 @@ long writerOf(std::string name) {
             const size_t pidDot = name.rfind('.', counterDot - 1);
             if (pidDot == std::string::npos || pidDot == 0) return 0;
             const std::string pid = name.substr(pidDot + 1, counterDot - pidDot - 1);
-            return allDigits(pid) ? std::stol(pid) : 0;
+            if (!allDigits(pid)) return 0;
+            // Ten digits may exceed a long (32 bits on Windows): such a number is no process of this system.
+            const unsigned long long number = std::stoull(pid);
+            if (number > static_cast<unsigned long long>(std::numeric_limits<long>::max())) return 0;
+            return static_cast<long>(number);
         }
     }
     return 0;
@@ -48,7 +54,7 @@ int removeLeftoverTemporaries(const fs::path& folder, bool partialDownloads) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::file_status status = it->symlink_status(ec);
         if (ec || status.type() != fs::file_type::regular) continue;
-        const std::string name = it->path().filename().string();
+        const std::string name = utf8Of(it->path().filename());
         const long pid = writerOf(name);
         const bool leftover = pid > 0 ? processGone(pid) : partialDownloads && endsWith(name, ".part");
         if (leftover && fs::remove(it->path(), ec)) ++removed;

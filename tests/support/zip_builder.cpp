@@ -1,5 +1,7 @@
 #include "zip_builder.h"
 
+#include "platform/utf8_path.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -20,8 +22,8 @@ namespace {
 
 void makeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries) {
     int error = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (z == nullptr) throw std::runtime_error("cannot create " + path.string());
+    zip_t* z = zip_open(k4m::utf8Of(path).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (z == nullptr) throw std::runtime_error("cannot create " + k4m::utf8Of(path));
     for (const ZipEntry& e : entries) {
         zip_int64_t index;
         if (!e.name.empty() && e.name.back() == '/') {
@@ -47,7 +49,7 @@ void makeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& ent
                 fail(z, "cannot set the attributes of " + e.name);
         }
     }
-    if (zip_close(z) != 0) fail(z, "cannot write " + path.string());
+    if (zip_close(z) != 0) fail(z, "cannot write " + k4m::utf8Of(path));
 }
 
 } // namespace k4m::test

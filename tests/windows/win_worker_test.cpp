@@ -7,6 +7,7 @@
 #include "download/worker_shared.h"
 #include "platform/utf8_path.h"
 #include "temp_dir.h"
+#include "zip_builder.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -96,10 +97,42 @@ TEST_F(WinWorkerTest, TextAndPackageComeOverTlsAndThePackageIsInstalledUnderAFol
     HostRecord host;
     ASSERT_TRUE(k4m::installPackage(k4m::utf8Of(package), {"MAIN", "BRUSH", false}, shared, host));
     EXPECT_TRUE(host.errors.empty());
-    EXPECT_EQ(fs::file_size(folder / "Kandoro4" / "data" / "styles" / "brush_styles.sty"), 2040u);
+    // The demo's styles file: the product's name and version line, then 2000 bytes.
+    const std::string styles = readFile(folder / "Kandoro4" / "data" / "styles" / "brush_styles.sty");
+    EXPECT_EQ(styles.rfind("Brush Kit Styles, version 5\r\n", 0), 0u);
+    EXPECT_EQ(styles.size(), 29u + 2000u);
     EXPECT_TRUE(fs::is_regular_file(folder / "Kandoro4" / "data" / "players" / "brush_styles.ply"));
     // Nothing lands under a name mangled through the system's code page.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+}
+
+// An archive the server offers, with names beyond ASCII inside, extracted into the folder: whole, and one entry
+// under its file name alone.
+TEST_F(WinWorkerTest, AnArchiveIsExtractedUnderAFolderBeyondAsciiWithTheNamesOfItsEntries) {
+    const std::string name = "utf8-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".zip";
+    const fs::path served = vendorFolder / "content" / "packages" / name;
+    k4m::test::makeZip(served, {{"kits/Дми kick.wav", "kick"},
+                                {"styles/Grüße/", ""},
+                                {"styles/Grüße/brush.sty", "style"},
+                                {"readme ✓.txt", "read me"}});
+    auto worker = startWorker(caFile);
+    const std::string url = base + "/packages/" + name;
+
+    const fs::path all = folder / L"all";
+    ASSERT_TRUE(k4m::extractArchive(*worker, url, k4m::utf8Of(all))) << testing::PrintToString(log.lines());
+    EXPECT_EQ(readFile(all / L"kits\\Дми kick.wav"), "kick");
+    EXPECT_EQ(readFile(all / L"styles\\Grüße\\brush.sty"), "style");
+    EXPECT_EQ(readFile(all / L"readme ✓.txt"), "read me");
+    // The downloaded archive went with the extraction.
+    EXPECT_EQ(std::distance(fs::directory_iterator(all), {}), 3);
+
+    const fs::path one = folder / L"one";
+    ASSERT_TRUE(k4m::extractArchiveEntry(*worker, url, k4m::utf8Of(one), "kits/Дми kick.wav"))
+        << testing::PrintToString(log.lines());
+    EXPECT_EQ(readFile(one / L"Дми kick.wav"), "kick");
+    EXPECT_EQ(std::distance(fs::directory_iterator(one), {}), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+    fs::remove(served);
 }
 
 TEST_F(WinWorkerTest, AServerWhoseAuthorityIsNotTheConfiguredOneIsRefused) {
