@@ -2,6 +2,7 @@
 
 #include "core/archive_paths.h"
 #include "core/settings_keys.h"
+#include "core/text_util.h"
 #include "download/entry_inflater.h"
 #include "download/entry_plan.h"
 #include "download/installed_file.h"
@@ -360,7 +361,8 @@ private:
         for (const Format& f : formats) {
             if (!f.on || m_slot.Target != f.target) continue;
             m_host.log(f.caption + f.folder);
-            const std::string target = f.folder + "/" + fileName;
+            // The system's own separator: the plug-in reads this path from the profile.
+            const std::string target = joinPath(f.folder, fileName);
             if (m_shared.profile != nullptr) {
                 try {
                     write(*m_shared.profile, f.key, target);

@@ -109,7 +109,7 @@ void TformD::bConnectClick() {
         input.profile = Profile.get();
         input.globalSettings = &KMIni; // empty when the start-up checks fetched none
         input.packageFolderToWrite = pathFromUtf8(Folders.dataFolder) / "Offline";
-        input.packageFolderToRead = Folders.offlineFolder();
+        input.packageFolderToRead = pathFromUtf8(Folders.offlineFolder());
         input.serverMode = ServerMode;
         input.decimalSeparator = QLocale::system().decimalPoint().toStdString();
 

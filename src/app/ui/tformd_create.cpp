@@ -102,7 +102,7 @@ void TformD::FormCreate() {
     if (OfflineMode) {
         ignoringFailure("reading the offline key", [&] {
             ekey->setText(
-                QString::fromStdString(trim(LoadString(joinPath(joinPath(Folders.dataFolder, "Offline"), "key.dat")))));
+                QString::fromStdString(trim(LoadString(pathFromUtf8(joinPath(joinPath(Folders.dataFolder, "Offline"), "key.dat"))))));
         });
         ekey->setEnabled(false);
     }
@@ -112,19 +112,19 @@ void TformD::FormCreate() {
 
     // 9. Whether an installation is present.
     // A link planted in its place counts as there too: it is reported as unreadable, never replaced.
-    IniExisted = exists(Folders.pluginSettingsPath()) || isSymlink(Folders.pluginSettingsPath());
+    IniExisted = exists(Folders.pluginSettingsPath()) || isSymlink(pathFromUtf8(Folders.pluginSettingsPath()));
     NewInstallation = !IniExisted;
 
     // 10. Installer folder and log.
     createUserFolders(Folders.installerFolder);
-    log.open(Folders.logPath());
+    log.open(pathFromUtf8(Folders.logPath()));
     if (!log.isOpen())
         reportIgnoredFailure("opening the log", "cannot create a file of its own at " + Folders.logPath());
     GUIScale = 5;
 
     // 11. The plug-in's display settings.
     if (IniExisted) {
-        IniFile plugin(Folders.pluginSettingsPath());
+        IniFile plugin(pathFromUtf8(Folders.pluginSettingsPath()));
         try {
             plugin.load();
         } catch (const std::exception& e) {
@@ -162,7 +162,7 @@ void TformD::FormCreate() {
     // 14. The host program the plug-in last ran in, to be ended before an installation.
     LastHost = "xxx";
     try {
-        if (exists(Folders.pluginLogPath())) LastHost = lastHostFromPluginLog(readTextFile(Folders.pluginLogPath()));
+        if (exists(Folders.pluginLogPath())) LastHost = lastHostFromPluginLog(readTextFile(pathFromUtf8(Folders.pluginLogPath())));
     } catch (const std::exception&) {
         LastHost = "xxx"; // an unreadable plug-in log names no host
     }
@@ -170,7 +170,7 @@ void TformD::FormCreate() {
     // 15. The previous generation's sound data.
     if (exists(Folders.previousSettingsPath())) {
         ignoringFailure("reading the previous generation's settings", [&] {
-            IniFile previousSettings(Folders.previousSettingsPath());
+            IniFile previousSettings(pathFromUtf8(Folders.previousSettingsPath()));
             previousSettings.load();
             KD3DataFolder = read(previousSettings, previous::DataPath);
         });
@@ -246,13 +246,13 @@ void TformD::removeLeftovers() {
     const std::string cacheFolder = Folders.dataFolder.empty() ? std::string() : Folders.dataFolder + "/cache";
     for (const std::string& folder :
          {Folders.installerFolder, Folders.productFolder, Folders.updateFolder(), Folders.dataFolder, cacheFolder}) {
-        if (!folder.empty()) removeLeftoverTemporaries(folder, true);
+        if (!folder.empty()) removeLeftoverTemporaries(pathFromUtf8(folder), true);
     }
     // The other folders an installation writes into: only files of the manager's own temporary naming whose
     // writer is gone, never a partial download, since other programs keep files there.
     for (const std::string& folder :
          {Folders.vst64Folder, Folders.vst32Folder, Folders.proToolsFolder, KD3DataFolder}) {
-        if (!folder.empty()) removeLeftoverTemporaries(folder, false);
+        if (!folder.empty()) removeLeftoverTemporaries(pathFromUtf8(folder), false);
     }
 }
 

@@ -128,7 +128,7 @@ bool TformD::licenceAgreed() {
 }
 
 void TformD::writePluginSettingsFile() {
-    IniFile settings(Folders.pluginSettingsPath());
+    IniFile settings(pathFromUtf8(Folders.pluginSettingsPath()));
     try {
         settings.load();
         writePluginSettings(settings, soundFolderFor(UseKD3, KD3DataFolder, Folders.dataFolder),
