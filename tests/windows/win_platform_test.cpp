@@ -217,6 +217,50 @@ TEST(WinFiles, TheAtomicWriteAndTheRegularReadKeepNamesAndRefuseWhatIsNoFile) {
     EXPECT_TRUE(k4m::NativeFile::openForReading(dir / "none.bin").missing());
 }
 
+// A package entry or a folder setting can name a device ("com1.wav", "nul.txt") or a pipe: nothing reaches it.
+// What an open answers is a file in the folder, written where it is read back, or nothing at all (newer systems
+// keep a device's name with an extension as an ordinary file name).
+TEST(WinFiles, NamesOfDevicesAndPipesAreNeverOpened) {
+    TempDir dir;
+    const std::wstring pipeName = L"\\\\.\\pipe\\k4m-test-" + std::to_wstring(::GetCurrentProcessId());
+    HANDLE server = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 4096,
+                                       4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    const fs::path names[] = {dir / "nul.txt",
+                              dir / "NUL",
+                              dir / "com1.wav.1.0.tmp",
+                              dir / "con",
+                              dir / "lpt1",
+                              dir / "aux.ini",
+                              fs::path(pipeName),
+                              fs::path(L"\\\\?\\pipe\\k4m-none"),
+                              fs::path(L"\\\\localhost\\PIPE\\k4m-none")};
+    for (const fs::path& name : names) {
+        const auto isFileInFolder = [&](k4m::NativeFile& file) {
+            const auto info = file.info();
+            return info && info->regular && fs::exists(name);
+        };
+        auto created = k4m::NativeFile::createNew(name, k4m::kDefaultFileMode);
+        EXPECT_TRUE(!created.isOpen() || isFileInFolder(created)) << name;
+        created.close();
+        auto writing = k4m::NativeFile::openForWriting(name, k4m::kDefaultFileMode);
+        EXPECT_TRUE(!writing.isOpen() || isFileInFolder(writing)) << name;
+        writing.close();
+        auto reading = k4m::NativeFile::openForReading(name);
+        EXPECT_TRUE(!reading.isOpen() || isFileInFolder(reading)) << name;
+        EXPECT_FALSE(k4m::NativeFile::openForReadingThroughLinks(name).isOpen() && !fs::exists(name)) << name;
+        EXPECT_EQ(k4m::folderIdentity(name), std::nullopt) << name;
+    }
+    // The long form of a name on a drive is an ordinary file.
+    auto longForm = k4m::NativeFile::createNew(L"\\\\?\\" + (dir / "plain.bin").wstring(), k4m::kDefaultFileMode);
+    EXPECT_TRUE(longForm.isOpen() && longForm.writeAll("x") && longForm.close());
+    EXPECT_EQ(fs::file_size(dir / "plain.bin"), 1u);
+    // No client ever reached the pipe's server.
+    EXPECT_FALSE(::ConnectNamedPipe(server, nullptr));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING));
+    ::CloseHandle(server);
+}
+
 // A disk blind to capitals gives a folder a second name: the copy knows it and copies nothing onto itself.
 TEST(WinFolderCopy, CopiesATreeAndKnowsAFolderUnderAnotherSpelling) {
     TempDir dir;
