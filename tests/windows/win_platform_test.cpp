@@ -189,6 +189,40 @@ TEST(WinFolders, AFolderOpenToEveryoneGrantsEveryoneFullRightsOnlyWhenCreatedNow
     }
     ::LocalFree(descriptor);
     EXPECT_TRUE(granted);
+
+    // A folder that was there keeps the list it had, whoever made it.
+    const std::wstring existing = wide((dir / "Existing").string());
+    ASSERT_TRUE(::CreateDirectoryW(existing.c_str(), nullptr));
+    BYTE system[SECURITY_MAX_SID_SIZE];
+    size = sizeof system;
+    ASSERT_TRUE(::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size));
+    EXPLICIT_ACCESSW onlySystem{};
+    onlySystem.grfAccessPermissions = GENERIC_ALL;
+    onlySystem.grfAccessMode = SET_ACCESS;
+    onlySystem.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    onlySystem.Trustee.ptstrName = reinterpret_cast<LPWSTR>(system);
+    PACL systemList = nullptr;
+    ASSERT_EQ(::SetEntriesInAclW(1, &onlySystem, nullptr, &systemList), ERROR_SUCCESS);
+    ASSERT_EQ(::SetNamedSecurityInfoW(const_cast<wchar_t*>(existing.c_str()), SE_FILE_OBJECT,
+                                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, systemList, nullptr),
+              ERROR_SUCCESS);
+    ::LocalFree(systemList);
+    const auto listOf = [](const std::wstring& path) {
+        PACL list = nullptr;
+        PSECURITY_DESCRIPTOR held = nullptr;
+        std::string bytes;
+        if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list,
+                                    nullptr, &held) == ERROR_SUCCESS &&
+            list != nullptr)
+            bytes.assign(reinterpret_cast<const char*>(list), list->AclSize);
+        ::LocalFree(held);
+        return bytes;
+    };
+    const std::string before = listOf(existing);
+    ASSERT_FALSE(before.empty());
+    EXPECT_FALSE(platform.createFolderOpenToEveryone(narrow(existing)));
+    EXPECT_EQ(listOf(existing), before);
 }
 
 TEST(WinRegistry, UnknownRuntimeKeysAreAbsent) {
