@@ -18,6 +18,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 using k4m::win::narrow;
@@ -100,6 +101,66 @@ TEST(WinProcesses, ARealChildIsFoundByItsNameAndEnded) {
     EXPECT_TRUE(platform.terminateProcesses("win_help", true));
     EXPECT_TRUE(waitUntil([&] { return platform.runningProcesses("k4m_win_helper.exe", false).empty(); }));
     EXPECT_FALSE(platform.terminateProcesses("k4m_win_helper.exe", false)); // none left to end
+}
+
+// The elevated copy gets the arguments back as they were, whatever a profile value put into one of them: blanks,
+// quotes, backslashes before a quote or at the end, nothing at all.
+TEST(WinLaunch, QuotedArgumentsReachTheChildExactly) {
+    WinPlatform platform;
+    TempDir dir;
+    const std::vector<std::string> arguments = {"DLT",
+                                                "[6]",
+                                                "C:\\Program Files\\Kandoro 4\\",
+                                                "C:\\Data\\\" /injected \"",
+                                                "a\\\\\"b",
+                                                "",
+                                                "tab\there",
+                                                "two\nlines",
+                                                "\\\\server\\share\\",
+                                                "\"",
+                                                "Grüße ✓",
+                                                "plain\\path\\"};
+    const std::string out = (dir / "args.bin").string();
+    std::wstring commandLine = L"args " + k4m::win::quotedArgument(wide(out));
+    for (const std::string& argument : arguments) commandLine += L" " + k4m::win::quotedArgument(wide(argument));
+    ASSERT_EQ(platform.launch(helperPath(), narrow(commandLine), k4m::LaunchHidden), 0);
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(wide(out)); }));
+    std::ifstream in(fs::path(wide(out)), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> received;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\0', at);
+        received.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    EXPECT_EQ(received, arguments);
+}
+
+// "attrib" is the system's: a program of that name in the working folder or beside this program (the manager's
+// folder is open to every user) is never started in its place, with administrator rights perhaps.
+TEST(WinLaunch, TheAttributeCommandIsTheSystemsOwn) {
+    WinPlatform platform;
+    TempDir dir;
+    const fs::path ownFolder = fs::path(wide(platform.ownExecutablePath())).parent_path();
+    const fs::path planted[] = {dir.path() / L"attrib.exe", dir.path() / L"attrib.com", ownFolder / L"attrib.exe",
+                                ownFolder / L"attrib.com"};
+    for (const fs::path& copy : planted) fs::copy_file(wide(helperPath()), copy, fs::copy_options::overwrite_existing);
+    const fs::path mark = dir.path() / L"planted-ran";
+    ::SetEnvironmentVariableW(L"K4M_HELPER_MARK", mark.c_str());
+    std::ofstream(dir / "kandoro4.dll") << "plug-in";
+    platform.runSystemAttributeCommand("+S kandoro4.dll", dir.path().string());
+    const auto system = [&] { return (::GetFileAttributesW((dir / "kandoro4.dll").c_str()) & FILE_ATTRIBUTE_SYSTEM); };
+    EXPECT_TRUE(waitUntil([&] { return system() != 0 || fs::exists(mark); }));
+    ::SetEnvironmentVariableW(L"K4M_HELPER_MARK", nullptr);
+    EXPECT_FALSE(fs::exists(mark));
+    EXPECT_NE(system(), 0u);
+    platform.terminateProcesses("attrib.exe", false);
+    platform.terminateProcesses("attrib.com", false);
+    EXPECT_TRUE(waitUntil([&] {
+        std::error_code ec;
+        for (const fs::path& copy : planted) fs::remove(copy, ec);
+        return !fs::exists(planted[2]) && !fs::exists(planted[3]);
+    }));
 }
 
 TEST(WinLaunch, AStartThatCannotHappenAnswersMinusOne) {
