@@ -13,7 +13,12 @@ cd "$here"
 build="${1:-build-windows}"
 
 bash scripts/windows/install-packages.sh
-prefix="$(bash scripts/windows/build-libraries.sh | tail -1)"
+# K4M_WINDOWS_PREFIX names finished libraries to use as they are (built by another version of the script).
+if [ -n "${K4M_WINDOWS_PREFIX:-}" ] && [ -f "$K4M_WINDOWS_PREFIX/.complete" ]; then
+    prefix="$K4M_WINDOWS_PREFIX"
+else
+    prefix="$(bash scripts/windows/build-libraries.sh | tail -1)"
+fi
 
 sim="$here/build/vendor-sim"
 if [ ! -x "$sim" ]; then

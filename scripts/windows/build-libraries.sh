@@ -15,6 +15,11 @@ versions="qt6-base=$(source_version qt6-base) curl=$(source_version curl) libzip
 compiler="$(x86_64-w64-mingw32-g++-posix --version | head -1)"
 key="$( (echo "$versions"; echo "$compiler"; cat "$0" "$toolchain") | sha256sum | cut -c1-16)"
 prefix="$cache/$key"
+# One build at a time: a second run (another checkout) waits, then finds the libraries or builds its own
+# without removing the first one's work.
+mkdir -p "$cache"
+exec 9> "$cache/.lock"
+flock 9
 if [ -f "$prefix/.complete" ]; then
     echo "$prefix"
     exit 0
@@ -22,13 +27,9 @@ fi
 
 echo "Building the Windows libraries ($versions; $compiler) into $prefix"
 work="$cache/work-$key"
-# Builds of other keys (an older script, other sources) and a broken one of this key go first: gigabytes each.
-for stale in "$cache"/work-* "$cache"/*/; do
-    [ -e "$stale" ] || continue
-    [ -f "${stale%/}/.complete" ] && [ "${stale%/}" != "$prefix" ] && continue
-    rm -rf "$stale"
-done
-rm -rf "$work" "$prefix"
+# Unfinished builds (work folders, prefixes without their mark) go first: gigabytes each.
+bash "$here/scripts/windows/prune-library-cache.sh" "$cache"
+rm -rf -- "$work" "$prefix"
 mkdir -p "$work" "$prefix"
 cd "$work"
 # Unpacked with Debian's patches applied, as Debian builds them.

@@ -29,7 +29,13 @@ start)
 stop)
     dir="$2"
     if [ -f "$dir/pid" ]; then
-        kill "$(cat "$dir/pid")" 2> /dev/null || true
+        pid="$(cat "$dir/pid")"
+        # Only the simulator started for this folder: the number in a file left by a run long gone may belong to
+        # another process by now (and "-1" to every process of the user).
+        if [[ "$pid" =~ ^[1-9][0-9]*$ ]] && [ -r "/proc/$pid/cmdline" ] &&
+            tr '\0' '\n' < "/proc/$pid/cmdline" | grep -qxF -- "$dir/content"; then
+            kill "$pid" 2> /dev/null || true
+        fi
         rm -f "$dir/pid"
     fi
     ;;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 using k4m::win::narrow;
@@ -100,6 +101,66 @@ TEST(WinProcesses, ARealChildIsFoundByItsNameAndEnded) {
     EXPECT_TRUE(platform.terminateProcesses("win_help", true));
     EXPECT_TRUE(waitUntil([&] { return platform.runningProcesses("k4m_win_helper.exe", false).empty(); }));
     EXPECT_FALSE(platform.terminateProcesses("k4m_win_helper.exe", false)); // none left to end
+}
+
+// The elevated copy gets the arguments back as they were, whatever a profile value put into one of them: blanks,
+// quotes, backslashes before a quote or at the end, nothing at all.
+TEST(WinLaunch, QuotedArgumentsReachTheChildExactly) {
+    WinPlatform platform;
+    TempDir dir;
+    const std::vector<std::string> arguments = {"DLT",
+                                                "[6]",
+                                                "C:\\Program Files\\Kandoro 4\\",
+                                                "C:\\Data\\\" /injected \"",
+                                                "a\\\\\"b",
+                                                "",
+                                                "tab\there",
+                                                "two\nlines",
+                                                "\\\\server\\share\\",
+                                                "\"",
+                                                "Grüße ✓",
+                                                "plain\\path\\"};
+    const std::string out = (dir / "args.bin").string();
+    std::wstring commandLine = L"args " + k4m::win::quotedArgument(wide(out));
+    for (const std::string& argument : arguments) commandLine += L" " + k4m::win::quotedArgument(wide(argument));
+    ASSERT_EQ(platform.launch(helperPath(), narrow(commandLine), k4m::LaunchHidden), 0);
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(wide(out)); }));
+    std::ifstream in(fs::path(wide(out)), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> received;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\0', at);
+        received.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    EXPECT_EQ(received, arguments);
+}
+
+// "attrib" is the system's: a program of that name in the working folder or beside this program (the manager's
+// folder is open to every user) is never started in its place, with administrator rights perhaps.
+TEST(WinLaunch, TheAttributeCommandIsTheSystemsOwn) {
+    WinPlatform platform;
+    TempDir dir;
+    const fs::path ownFolder = fs::path(wide(platform.ownExecutablePath())).parent_path();
+    const fs::path planted[] = {dir.path() / L"attrib.exe", dir.path() / L"attrib.com", ownFolder / L"attrib.exe",
+                                ownFolder / L"attrib.com"};
+    for (const fs::path& copy : planted) fs::copy_file(wide(helperPath()), copy, fs::copy_options::overwrite_existing);
+    const fs::path mark = dir.path() / L"planted-ran";
+    ::SetEnvironmentVariableW(L"K4M_HELPER_MARK", mark.c_str());
+    std::ofstream(dir / "kandoro4.dll") << "plug-in";
+    platform.runSystemAttributeCommand("+S kandoro4.dll", dir.path().string());
+    const auto system = [&] { return (::GetFileAttributesW((dir / "kandoro4.dll").c_str()) & FILE_ATTRIBUTE_SYSTEM); };
+    EXPECT_TRUE(waitUntil([&] { return system() != 0 || fs::exists(mark); }));
+    ::SetEnvironmentVariableW(L"K4M_HELPER_MARK", nullptr);
+    EXPECT_FALSE(fs::exists(mark));
+    EXPECT_NE(system(), 0u);
+    platform.terminateProcesses("attrib.exe", false);
+    platform.terminateProcesses("attrib.com", false);
+    EXPECT_TRUE(waitUntil([&] {
+        std::error_code ec;
+        for (const fs::path& copy : planted) fs::remove(copy, ec);
+        return !fs::exists(planted[2]) && !fs::exists(planted[3]);
+    }));
 }
 
 TEST(WinLaunch, AStartThatCannotHappenAnswersMinusOne) {
@@ -189,6 +250,40 @@ TEST(WinFolders, AFolderOpenToEveryoneGrantsEveryoneFullRightsOnlyWhenCreatedNow
     }
     ::LocalFree(descriptor);
     EXPECT_TRUE(granted);
+
+    // A folder that was there keeps the list it had, whoever made it.
+    const std::wstring existing = wide((dir / "Existing").string());
+    ASSERT_TRUE(::CreateDirectoryW(existing.c_str(), nullptr));
+    BYTE system[SECURITY_MAX_SID_SIZE];
+    size = sizeof system;
+    ASSERT_TRUE(::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size));
+    EXPLICIT_ACCESSW onlySystem{};
+    onlySystem.grfAccessPermissions = GENERIC_ALL;
+    onlySystem.grfAccessMode = SET_ACCESS;
+    onlySystem.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    onlySystem.Trustee.ptstrName = reinterpret_cast<LPWSTR>(system);
+    PACL systemList = nullptr;
+    ASSERT_EQ(::SetEntriesInAclW(1, &onlySystem, nullptr, &systemList), ERROR_SUCCESS);
+    ASSERT_EQ(::SetNamedSecurityInfoW(const_cast<wchar_t*>(existing.c_str()), SE_FILE_OBJECT,
+                                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, systemList, nullptr),
+              ERROR_SUCCESS);
+    ::LocalFree(systemList);
+    const auto listOf = [](const std::wstring& path) {
+        PACL list = nullptr;
+        PSECURITY_DESCRIPTOR held = nullptr;
+        std::string bytes;
+        if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list,
+                                    nullptr, &held) == ERROR_SUCCESS &&
+            list != nullptr)
+            bytes.assign(reinterpret_cast<const char*>(list), list->AclSize);
+        ::LocalFree(held);
+        return bytes;
+    };
+    const std::string before = listOf(existing);
+    ASSERT_FALSE(before.empty());
+    EXPECT_FALSE(platform.createFolderOpenToEveryone(narrow(existing)));
+    EXPECT_EQ(listOf(existing), before);
 }
 
 TEST(WinRegistry, UnknownRuntimeKeysAreAbsent) {
@@ -215,6 +310,50 @@ TEST(WinFiles, TheAtomicWriteAndTheRegularReadKeepNamesAndRefuseWhatIsNoFile) {
     EXPECT_FALSE(again.isOpen());
     EXPECT_TRUE(again.nameTaken());
     EXPECT_TRUE(k4m::NativeFile::openForReading(dir / "none.bin").missing());
+}
+
+// A package entry or a folder setting can name a device ("com1.wav", "nul.txt") or a pipe: nothing reaches it.
+// What an open answers is a file in the folder, written where it is read back, or nothing at all (newer systems
+// keep a device's name with an extension as an ordinary file name).
+TEST(WinFiles, NamesOfDevicesAndPipesAreNeverOpened) {
+    TempDir dir;
+    const std::wstring pipeName = L"\\\\.\\pipe\\k4m-test-" + std::to_wstring(::GetCurrentProcessId());
+    HANDLE server = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 4096,
+                                       4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    const fs::path names[] = {dir / "nul.txt",
+                              dir / "NUL",
+                              dir / "com1.wav.1.0.tmp",
+                              dir / "con",
+                              dir / "lpt1",
+                              dir / "aux.ini",
+                              fs::path(pipeName),
+                              fs::path(L"\\\\?\\pipe\\k4m-none"),
+                              fs::path(L"\\\\localhost\\PIPE\\k4m-none")};
+    for (const fs::path& name : names) {
+        const auto isFileInFolder = [&](k4m::NativeFile& file) {
+            const auto info = file.info();
+            return info && info->regular && fs::exists(name);
+        };
+        auto created = k4m::NativeFile::createNew(name, k4m::kDefaultFileMode);
+        EXPECT_TRUE(!created.isOpen() || isFileInFolder(created)) << name;
+        created.close();
+        auto writing = k4m::NativeFile::openForWriting(name, k4m::kDefaultFileMode);
+        EXPECT_TRUE(!writing.isOpen() || isFileInFolder(writing)) << name;
+        writing.close();
+        auto reading = k4m::NativeFile::openForReading(name);
+        EXPECT_TRUE(!reading.isOpen() || isFileInFolder(reading)) << name;
+        EXPECT_FALSE(k4m::NativeFile::openForReadingThroughLinks(name).isOpen() && !fs::exists(name)) << name;
+        EXPECT_EQ(k4m::folderIdentity(name), std::nullopt) << name;
+    }
+    // The long form of a name on a drive is an ordinary file.
+    auto longForm = k4m::NativeFile::createNew(L"\\\\?\\" + (dir / "plain.bin").wstring(), k4m::kDefaultFileMode);
+    EXPECT_TRUE(longForm.isOpen() && longForm.writeAll("x") && longForm.close());
+    EXPECT_EQ(fs::file_size(dir / "plain.bin"), 1u);
+    // No client ever reached the pipe's server.
+    EXPECT_FALSE(::ConnectNamedPipe(server, nullptr));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING));
+    ::CloseHandle(server);
 }
 
 // A disk blind to capitals gives a folder a second name: the copy knows it and copies nothing onto itself.

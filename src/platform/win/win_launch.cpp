@@ -49,8 +49,14 @@ void WinPlatform::shellOpen(const std::string& target) {
 }
 
 void WinPlatform::runSystemAttributeCommand(const std::string& parameters, const std::string& workingFolder) {
+    // By its full name in the system folder: a bare "attrib" is looked for in the working folder and beside this
+    // program first, where any user may have put a program of that name.
+    wchar_t system[MAX_PATH + 1] = {};
+    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) return;
+    const std::wstring attrib = std::wstring(system, length) + L"\\attrib.exe";
     const std::wstring folder = wide(workingFolder);
-    ::ShellExecuteW(nullptr, L"OPEN", L"attrib", wide(parameters).c_str(),
+    ::ShellExecuteW(nullptr, L"OPEN", attrib.c_str(), wide(parameters).c_str(),
                     workingFolder.empty() ? nullptr : folder.c_str(), SW_HIDE);
 }
 

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cwctype>
+#include <string>
+#include <string_view>
+
 namespace k4m {
 
 namespace {
@@ -14,13 +18,60 @@ std::error_code lastError() {
     return {static_cast<int>(::GetLastError()), std::system_category()};
 }
 
+bool startsWith(const std::wstring& text, std::wstring_view prefix) {
+    return text.size() >= prefix.size() &&
+           ::CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                  static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Whether "\\server\share\..." (after `at`) names the pipe or mailslot share of a server.
+bool pipeShare(const std::wstring& full, size_t at) {
+    const size_t server = full.find(L'\\', at);
+    if (server == std::wstring::npos) return false;
+    const std::wstring share = full.substr(server + 1, full.find(L'\\', server + 1) - server - 1);
+    return ::CompareStringOrdinal(share.c_str(), -1, L"pipe", -1, TRUE) == CSTR_EQUAL ||
+           ::CompareStringOrdinal(share.c_str(), -1, L"mailslot", -1, TRUE) == CSTR_EQUAL;
+}
+
+// Whether the system would open `path` as something other than a file or folder on a disk: a device (its
+// reserved names, "NUL", "COM1", "CON", count in any folder and, on most versions, with any extension:
+// "C:\data\nul.txt" is the null device) or a pipe, whose server would be reached by the mere opening and
+// could act with this program's rights. The system's own name conversion decides, as it does for the open.
+bool namesDeviceOrPipe(const std::filesystem::path& path) {
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return false; // an unusable name: the open reports it
+    std::wstring full(needed, L'\0');
+    full.resize(::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr));
+    const bool local = startsWith(full, L"\\\\.\\") || startsWith(full, L"\\\\?\\");
+    if (local) {
+        // A drive or a volume in the long form is a disk; a share in the long form is checked as a share.
+        const bool drive = full.size() >= 7 && std::iswalpha(full[4]) && full[5] == L':' && full[6] == L'\\';
+        if (drive || startsWith(full, L"\\\\?\\Volume{")) return false;
+        if (startsWith(full, L"\\\\?\\UNC\\")) return pipeShare(full, 8);
+        return true;
+    }
+    return startsWith(full, L"\\\\") && pipeShare(full, 2);
+}
+
 // Readers and writers of other processes are not locked out, and the file can be renamed or removed while open,
 // as on POSIX. A link (any reparse point) is opened as itself, never followed.
 // A folder opens too (so that it can be told apart), never for writing.
 HANDLE openHandle(const std::filesystem::path& path, DWORD access, DWORD disposition,
                   DWORD links = FILE_FLAG_OPEN_REPARSE_POINT) {
+    if (namesDeviceOrPipe(path)) {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
     return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          disposition, FILE_ATTRIBUTE_NORMAL | links | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// A file opened for writing is one on a disk: whatever else answered the name is closed again unwritten.
+HANDLE onDisk(HANDLE handle) {
+    if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) == FILE_TYPE_DISK) return handle;
+    ::CloseHandle(handle);
+    ::SetLastError(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
 }
 
 } // namespace
@@ -54,14 +105,14 @@ NativeFile NativeFile::openForReadingThroughLinks(const std::filesystem::path& p
 
 NativeFile NativeFile::createNew(const std::filesystem::path& path, std::filesystem::perms) {
     // Windows keeps no mode bits; a program file is one by its name.
-    const HANDLE handle = openHandle(path, GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, CREATE_NEW);
+    const HANDLE handle = onDisk(openHandle(path, GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, CREATE_NEW));
     NativeFile file(handle == INVALID_HANDLE_VALUE ? kClosed : reinterpret_cast<Handle>(handle));
     if (!file.isOpen()) file.m_error = lastError();
     return file;
 }
 
 NativeFile NativeFile::openForWriting(const std::filesystem::path& path, std::filesystem::perms) {
-    const HANDLE handle = openHandle(path, GENERIC_WRITE, OPEN_ALWAYS);
+    const HANDLE handle = onDisk(openHandle(path, GENERIC_WRITE, OPEN_ALWAYS));
     NativeFile file(handle == INVALID_HANDLE_VALUE ? kClosed : reinterpret_cast<Handle>(handle));
     if (!file.isOpen()) file.m_error = lastError();
     return file;

@@ -42,14 +42,18 @@ std::runtime_error comError(const char* what, HRESULT hr) {
 } // namespace
 
 bool WinPlatform::createFolderOpenToEveryone(const std::string& path) {
+    // Everyone by its well-known identity: the group's name is translated on other languages' systems
+    // ("Jeder", "Tout le monde"), where a look-up of "Everyone" fails.
+    BYTE everyone[SECURITY_MAX_SID_SIZE];
+    DWORD everyoneSize = sizeof everyone;
+    if (!::CreateWellKnownSid(WinWorldSid, nullptr, everyone, &everyoneSize)) return false;
     EXPLICIT_ACCESSW access{};
     access.grfAccessPermissions = 0x1FFFFF;
     access.grfAccessMode = SET_ACCESS;
     access.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
-    access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
     access.Trustee.TrusteeType = TRUSTEE_IS_USER;
-    wchar_t everyone[] = L"Everyone";
-    access.Trustee.ptstrName = everyone;
+    access.Trustee.ptstrName = reinterpret_cast<LPWSTR>(everyone);
     PACL acl = nullptr;
     if (::SetEntriesInAclW(1, &access, nullptr, &acl) != ERROR_SUCCESS) return false;
     SECURITY_DESCRIPTOR descriptor;
@@ -61,10 +65,23 @@ bool WinPlatform::createFolderOpenToEveryone(const std::string& path) {
         const std::wstring folder = wide(path);
         created = ::CreateDirectoryW(folder.c_str(), &attributes) != 0;
         // Some systems (wine among them) drop the list given at creation but keep one set afterwards; where
-        // the creation kept it, setting the same list again changes nothing.
-        if (created)
-            ::SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, acl, nullptr);
+        // the creation kept it, setting the same list again changes nothing. Everyone may replace the new
+        // folder at once, by a link to a system folder too: the list goes onto the folder itself, opened
+        // without following a link, and onto nothing below it, never by its name.
+        if (created) {
+            const HANDLE handle =
+                ::CreateFileW(folder.c_str(), READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            BY_HANDLE_FILE_INFORMATION data{};
+            if (handle != INVALID_HANDLE_VALUE) {
+                if (::GetFileInformationByHandle(handle, &data) &&
+                    (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                    (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+                    ::SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, &descriptor);
+                ::CloseHandle(handle);
+            }
+        }
     }
     ::LocalFree(acl);
     return created;
