@@ -2,7 +2,8 @@
 # Builds the libraries the Windows program needs from Debian's own source packages, with the mingw-w64 cross
 # compilers: Qt base (shared), libcurl with Schannel (static), libzip with Windows crypto (static); zlib is
 # Debian's libz-mingw-w64-dev. The result is kept outside the checkout, keyed by the source versions, the
-# compiler's version and this script, so a second run (or a run on a new clone) costs nothing.
+# compiler's version, the toolchain file and the build steps below (from "Unpacked" on), so a second run (or a
+# run on a new clone) costs nothing, and a change to the cache's housekeeping costs no rebuild.
 # Prints the prefix the libraries were installed into as its last line.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -13,7 +14,8 @@ jobs="$(nproc)"
 source_version() { apt-cache showsrc "$1" | awk '/^Version:/ { print $2; exit }'; }
 versions="qt6-base=$(source_version qt6-base) curl=$(source_version curl) libzip=$(source_version libzip)"
 compiler="$(x86_64-w64-mingw32-g++-posix --version | head -1)"
-key="$( (echo "$versions"; echo "$compiler"; cat "$0" "$toolchain") | sha256sum | cut -c1-16)"
+recipe="$(sed -n '/^# Unpacked with Debian/,$p' "$0")"
+key="$( (echo "$versions"; echo "$compiler"; echo "$recipe"; cat "$toolchain") | sha256sum | cut -c1-16)"
 prefix="$cache/$key"
 # One build at a time: a second run (another checkout) waits, then finds the libraries or builds its own
 # without removing the first one's work.
