@@ -108,9 +108,12 @@ grep -q "^ERROR" "$log" && fail "errors in the log"
 [ -f "$plugin" ] || fail "the 64-bit plug-in was not copied"
 xdotool windowclose "$main" 2> /dev/null || true
 
-# The copy mode puts the plug-in back; the delete mode for the 64-bit format takes it away.
+# The copy mode puts the plug-in back; the delete mode for the 64-bit format takes it away. The copy mode runs
+# from the manager's copy in the data folder, which the start-menu entry starts: it must start there on its own.
+data="$drive/Kandoro 4 Data"
+[ -f "$data/Qt6Core.dll" ] && [ -f "$data/platforms/qwindows.dll" ] || fail "the data folder's copy lacks its DLLs"
 rm -f "$plugin"
-(cd "$out/app" && wine Kandoro4Manager.exe CPY ALL > "$out/copy.log" 2>&1 < /dev/null)
+(cd "$data" && wine Kandoro4Manager.exe CPY ALL > "$out/copy.log" 2>&1 < /dev/null)
 [ -f "$plugin" ] || fail "CPY ALL did not copy the 64-bit plug-in"
 (cd "$out/app" && wine Kandoro4Manager.exe DLT "[6]" > "$out/delete.log" 2>&1 < /dev/null)
 [ ! -e "$plugin" ] || fail "DLT [6] left the 64-bit plug-in"

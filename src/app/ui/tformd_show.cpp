@@ -1,6 +1,7 @@
 // The first show of the main window: server status, self-update, self-copy, promotion, global settings,
 // home picture, first-start notice.
 #include "app/entry_decision.h"
+#include "app/program_companions.h"
 #include "app/startup_rules.h"
 #include "app/ui/tformd.h"
 #include "core/file_ops.h"
@@ -123,8 +124,10 @@ void TformD::copySelfIntoDataFolder() {
         std::error_code ec;
         if (!std::filesystem::is_directory(pathFromUtf8(Folders.dataFolder), ec)) return;
         const std::string copy = joinPath(Folders.dataFolder, "Kandoro4Manager.exe");
-        if (!CreateOffline && m_ownPath != copy)
+        if (!CreateOffline && m_ownPath != copy) {
             copyFileReplacing(pathFromUtf8(m_ownPath), pathFromUtf8(copy), kProgramFileMode);
+            copyProgramCompanions(pathFromUtf8(m_ownPath), pathFromUtf8(Folders.dataFolder));
+        }
     });
 }
 
@@ -168,6 +171,14 @@ bool TformD::offerUpdate() {
     const std::string copy = joinPath(updateFolder, updateCopyName(CurVersion));
     std::error_code ec;
     fs::rename(pathFromUtf8(fresh), pathFromUtf8(copy), ec);
+    if (!ec) {
+        // The update copy starts from the update folder: what this program loads goes there too.
+        try {
+            copyProgramCompanions(pathFromUtf8(m_ownPath), pathFromUtf8(updateFolder));
+        } catch (const std::filesystem::filesystem_error& e) {
+            ec = e.code();
+        }
+    }
     if (ec || m_platform.launch(copy, std::nullopt, 0) < 0) {
         // Without a running update this manager stays: it tells the user and goes on starting.
         ModalPrompt(0, QStringLiteral("Error"),
